@@ -1,0 +1,51 @@
+#pragma once
+// The byte layout of the package appended to the launcher's executable. All integers are
+// unsigned 32-bit little-endian; header offsets count from the first byte of the magic text,
+// entry offsets from the first byte of the entry record.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace linkmoor::package {
+
+// The magic text, 31 characters, stored without a terminator.
+inline constexpr char kMagic[] = "Fernhollow LLC installer system";
+inline constexpr size_t kMagicSize = sizeof(kMagic) - 1;
+
+inline constexpr size_t kKeyByteOffset = 31;
+inline constexpr size_t kCheckBlockOffset = 32;
+inline constexpr size_t kCheckedSize = 32;            // bytes 0..31 are mirrored, XOR the key byte
+inline constexpr size_t kCheckFieldEnd = 64;          // a candidate needs this many bytes to be examined
+inline constexpr size_t kBodyLengthOffset = 64;
+inline constexpr size_t kEntryCountOffset = 68;
+inline constexpr size_t kBodyDigestOffset = 72;
+inline constexpr size_t kHeaderSize = 88;
+
+inline constexpr size_t kEntryCompressedLengthOffset = 0;
+inline constexpr size_t kEntryNameLengthOffset = 4;
+inline constexpr size_t kEntryDigestOffset = 8;
+inline constexpr size_t kEntryRecordSize = 24;        // fixed part, followed by name and stream
+
+inline constexpr size_t kDigestSize = 16;
+
+inline uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline void WriteLe32(uint8_t* p, uint32_t value) {
+    p[0] = uint8_t(value);
+    p[1] = uint8_t(value >> 8);
+    p[2] = uint8_t(value >> 16);
+    p[3] = uint8_t(value >> 24);
+}
+
+// Offset of the first header whose magic text is followed by a valid check field, or
+// kNotFound. Every position is tried as the start of the magic text; a candidate fewer than
+// kCheckFieldEnd bytes before the end is not examined.
+inline constexpr size_t kNotFound = static_cast<size_t>(-1);
+size_t FindHeader(const uint8_t* data, size_t size);
+
+// True when bytes 32..63 of the header at `header` mirror bytes 0..31 XOR the key byte.
+bool CheckFieldHolds(const uint8_t* header);
+
+}  // namespace linkmoor::package
