@@ -22,6 +22,38 @@ namespace linkmoor {
 
 class CSetupLogApi;
 
+// Entry points resolved at run time (step 8 of construction). Only the kernel32 two are called.
+using GetSystemWow64DirectoryAFn = UINT(WINAPI*)(LPSTR buffer, UINT size);
+using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE process, USHORT* processMachine,
+                                        USHORT* nativeMachine);
+using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD* major, DWORD* minor, DWORD* build);
+using MsiEnumPatchesExAFn = UINT(WINAPI*)(LPCSTR product, LPCSTR userSid, DWORD context,
+                                          DWORD filter, DWORD index, LPSTR patchCode,
+                                          LPSTR targetProductCode, int* targetContext,
+                                          LPSTR targetUserSid, LPDWORD targetUserSidSize);
+using MsiGetPatchInfoExAFn = UINT(WINAPI*)(LPCSTR patchCode, LPCSTR productCode, LPCSTR userSid,
+                                           int context, LPCSTR property, LPSTR value,
+                                           LPDWORD valueSize);
+using DiUninstallDriverAFn = BOOL(WINAPI*)(HWND parent, LPCSTR infPath, DWORD flags,
+                                           PBOOL needReboot);
+
+// Log lines of the engine.
+inline constexpr char kLogNoAdmin[] = "Error: No such admin privilege";
+inline constexpr char kLogServiceManager[] = "Error: Init Service Control Manager";
+inline constexpr char kLogOsVersion[] = "Error: System OS version";
+inline constexpr char kLog64BitSystem[] = "Error: Install 32-bit package into 64-bit system";
+inline constexpr char kLogInitInstaller[] = "Error: Init installer";
+inline constexpr char kLogRunOnceCreated[] = "Create 'RunOnce' registry key entry";
+inline constexpr char kLogCreateDirectory[] = "CreateDirectory: ";
+inline constexpr char kLogInstallFile[] = "Install File: ";
+inline constexpr char kLogDeleteFile[] = "DeleteFile: ";
+inline constexpr char kLogDeleteDirectory[] = "DeleteDirectory: ";
+inline constexpr char kLogRemoveInstallFiles[] = "RemoveInstallFiles: ";
+inline constexpr char kLogRebootRequired[] = "Warning: === Reboot required to complete operation ===";
+// The directory variant carries one blank more, then the error as "(0x%x)".
+inline constexpr char kLogRebootRequiredWithError[] =
+    "Warning: === Reboot required to complete operation === ";
+
 class CInstaller {
 public:
     // Byte-wise order of unsigned bytes, shorter key first: case-sensitive path keys.
@@ -40,6 +72,7 @@ public:
     // One log line: message, argument (may be null), CR LF. Never fails its caller.
     void Log(const char* message, const char* argument);
 
+    // Evaluated afresh on every call.
     bool Is64BitWindows();
     bool IsArm64Machine();
     bool IsWindows10OrNewer();
@@ -58,7 +91,31 @@ public:
     PathMap m_installed;
     BackupMap m_backups;
     UniqueServiceManager m_scManager;
-    // ... entry-point slots, m_rebootRequired: defined by the engine's implementation.
+    GetSystemWow64DirectoryAFn m_getSystemWow64DirectoryA = nullptr;
+    MsiEnumPatchesExAFn m_msiEnumPatchesExA = nullptr;
+    MsiGetPatchInfoExAFn m_msiGetPatchInfoExA = nullptr;
+    IsWow64Process2Fn m_isWow64Process2 = nullptr;
+    RtlGetNtVersionNumbersFn m_rtlGetNtVersionNumbers = nullptr;
+    DiUninstallDriverAFn m_diUninstallDriverA = nullptr;
+    int32_t m_rebootRequired = 0;
+
+protected:
+    // Enters `path` in m_installed as a written file (insert, or overwrite the kind).
+    void RecordInstalledPath(const std::string& path);
+    // Copies dir\name to a fresh temporary name beside it and lists the pair in m_backups.
+    void BackupExistingFile(const char* name, const char* dir);
+    // A full path in `dir` that is free to be created (clock-based when Windows cannot help).
+    std::string MakeTempName(const char* prefix, const char* dir);
+
+private:
+    // Writes the error line (when given) and throws module 19 / `line` / `error`.
+    [[noreturn]] void Fail(uint16_t line, uint32_t error, const char* logLine);
+    bool IsAdministrator();
+    void ResolveEntryPoints();
+    void EnsureRunOnceKey();
+    // SetEndOfFile, then one WriteFile of all bytes. False on a short write; the last error is
+    // then the one the write left.
+    static bool WriteWhole(HANDLE file, const uint8_t* data, uint32_t size);
 };
 
 }  // namespace linkmoor

@@ -1,0 +1,111 @@
+// Construction (the environment check of a run), teardown and logging of the installer engine.
+
+#include "installer/installer.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "diagnostics/exception_ex.h"
+#include "diagnostics/raising_places.h"
+#include "diagnostics/seh_guard.h"
+#include "diagnostics/setup_log_api.h"
+#include "installer/installer_seams.h"
+
+namespace linkmoor {
+
+CSetupLogApi* CInstallerSeams::NewLog(HANDLE logFile) {
+    return new (std::nothrow) CSetupLogApi(logFile);
+}
+
+CPackedTools* CInstallerSeams::NewReader() { return new (std::nothrow) CPackedTools(); }
+
+CInstallerSeams& InstallerSeams() {
+    static CInstallerSeams seams;
+    return seams;
+}
+
+namespace {
+
+[[noreturn]] void ThrowPackageError(int32_t status) {
+    throw new CExceptionEx(raising::StatusHigh(status), raising::StatusLow(status),
+                           raising::kErrorPackage);
+}
+
+}  // namespace
+
+// A failed construction releases what it acquired through the members' destructors, in reverse
+// declaration order: service manager, maps, log object (flushing the log), package reader.
+CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
+                       bool refuse64BitSystem, bool captureSetupLog) {
+    CInstallerSeams& seams = InstallerSeams();
+    srand(GetTickCount());
+
+    m_log.reset(seams.newLog(logFile));
+    if (!m_log) Fail(raising::kLineLogObject, GetLastError(), nullptr);
+
+    if (captureSetupLog) m_log->StartCapture();
+
+    if (requireAdmin && !IsAdministrator()) {
+        Fail(raising::kLineAdministrator, raising::kErrorNoSuchPrivilege, kLogNoAdmin);
+    }
+
+    m_scManager.Reset(seams.openSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!m_scManager) Fail(raising::kLineServiceManager, GetLastError(), kLogServiceManager);
+
+    // Windows 2000 needs Service Pack 4; a failed query leaves major version 0 and is rejected.
+    OSVERSIONINFOEXA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    seams.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version));
+    if (version.dwMajorVersion < 5 ||
+        (version.dwMajorVersion == 5 && version.dwMinorVersion == 0 &&
+         version.wServicePackMajor < 4)) {
+        Fail(raising::kLineWindowsVersion, raising::kErrorOldWindows, kLogOsVersion);
+    }
+
+    ResolveEntryPoints();
+
+    if (refuse64BitSystem && m_getSystemWow64DirectoryA) {
+        m_getSystemWow64DirectoryA(nullptr, 0);
+        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+            Fail(raising::kLine64BitSystem, raising::kError64BitSystem, kLog64BitSystem);
+        }
+    }
+
+    m_packedTools.reset(seams.newReader());
+    if (!m_packedTools) {
+        // The only raising place whose line goes out before the last error is read.
+        Log(kLogInitInstaller, nullptr);
+        DWORD error = GetLastError();
+        throw new CExceptionEx(raising::kModuleInstaller, raising::kLinePackageReader, error);
+    }
+    if (m_packedTools->m_status != kPackageOk) ThrowPackageError(m_packedTools->m_status);
+    if (openPackage && !m_packedTools->OpenSelf()) {
+        Log(kLogInitInstaller, nullptr);
+        ThrowPackageError(m_packedTools->m_status);
+    }
+
+    EnsureRunOnceKey();
+}
+
+CInstaller::~CInstaller() {
+    // Backup copies go; nothing is logged or deferred for them.
+    for (const auto& backup : m_backups) ::DeleteFileA(backup.second.c_str());
+    m_backups.clear();
+    m_scManager.Reset();
+    m_installed.clear();
+    m_log.reset();
+    m_packedTools.reset();
+}
+
+void CInstaller::Log(const char* message, const char* argument) {
+    if (!m_log) return;
+    CSetupLogApi* log = m_log.get();
+    RunGuarded([log, message, argument] { log->WriteLine(message, argument); });
+}
+
+void CInstaller::Fail(uint16_t line, uint32_t error, const char* logLine) {
+    if (logLine) Log(logLine, nullptr);
+    throw new CExceptionEx(raising::kModuleInstaller, line, error);
+}
+
+}  // namespace linkmoor

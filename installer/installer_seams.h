@@ -1,0 +1,30 @@
+#pragma once
+// The few system calls of the engine that tests replace to stand in for conditions Wine cannot
+// produce: a token without the Administrators group, a failing service manager, an old Windows
+// version, a short write, no memory for the log object or the package reader. Every entry
+// defaults to the real call; nothing outside tests changes them.
+
+#include <windows.h>
+
+namespace linkmoor {
+
+class CSetupLogApi;
+class CPackedTools;
+
+struct CInstallerSeams {
+    decltype(&::GetTokenInformation) getTokenInformation = &::GetTokenInformation;
+    decltype(&::OpenSCManagerA) openSCManager = &::OpenSCManagerA;
+    decltype(&::GetVersionExA) getVersionEx = &::GetVersionExA;
+    decltype(&::WriteFile) writeFile = &::WriteFile;
+    // Allocation of the log object and the package reader; null stands for no memory.
+    CSetupLogApi* (*newLog)(HANDLE logFile) = &NewLog;
+    CPackedTools* (*newReader)() = &NewReader;
+
+    static CSetupLogApi* NewLog(HANDLE logFile);
+    static CPackedTools* NewReader();
+};
+
+// The engine's one set of seams.
+CInstallerSeams& InstallerSeams();
+
+}  // namespace linkmoor

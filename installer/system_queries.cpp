@@ -1,0 +1,30 @@
+// The architecture and version queries. Nothing is cached: each call asks Windows again.
+
+#include "installer/installer.h"
+#include "installer/installer_seams.h"
+
+namespace linkmoor {
+
+// True for a 32-bit process on 64-bit Windows: 32-bit Windows answers "not implemented".
+bool CInstaller::Is64BitWindows() {
+    if (!m_getSystemWow64DirectoryA) return false;
+    m_getSystemWow64DirectoryA(nullptr, 0);
+    return ::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+bool CInstaller::IsArm64Machine() {
+    if (!m_isWow64Process2) return false;
+    USHORT processMachine = 0;
+    USHORT nativeMachine = 0;
+    if (!m_isWow64Process2(::GetCurrentProcess(), &processMachine, &nativeMachine)) return false;
+    return nativeMachine == IMAGE_FILE_MACHINE_ARM64;
+}
+
+bool CInstaller::IsWindows10OrNewer() {
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    InstallerSeams().getVersionEx(&version);
+    return version.dwMajorVersion >= 10;
+}
+
+}  // namespace linkmoor
