@@ -10,8 +10,15 @@
 
 namespace linkmoor {
 
+// Banner lines around a copy of the SetupAPI log.
+inline constexpr char kCaptureBeginBanner[] = "==== SetupApi log begin ====";
+inline constexpr char kCaptureEndBanner[] = "===== SetupApi log end =====";
+
 class CSetupLogApi {
 public:
+    static constexpr unsigned kSetupLogPathSize = 520;
+    static constexpr uint32_t kMaxCapturedGrowth = 0x200000;  // growth copied only below 2 MiB
+
     explicit CSetupLogApi(HANDLE logFile);
     virtual ~CSetupLogApi();
     CSetupLogApi(const CSetupLogApi&) = delete;
@@ -21,7 +28,15 @@ public:
     // fails its caller: structured exceptions inside are dropped.
     void WriteLine(const char* message, const char* argument);
 
+    // Notes the size of the SetupAPI log and raises its level (Vista and later: "setupapi.dev.log"
+    // in the folder named by the Setup key's "LogPath", level 0x5050; earlier: "setupapi.log" in
+    // the Windows folder, level 0xFFFF). Returns 1 once the capture has started, 0 when there is
+    // no memory for the path or the Setup key cannot be opened with full access. At most once,
+    // before any line is written.
     int StartCapture();
+    // Puts the level back and copies the growth of the SetupAPI log (when it grew by less than
+    // 2 MiB and could be opened without sharing) between the two banners. Called by the
+    // destructor of a started capture.
     void EndCapture();
 
     HANDLE m_logFile;

@@ -1,0 +1,46 @@
+#pragma once
+// The message box the entry shows for an error that ends a run: text, caption and style.
+// Portable: the style values equal the Windows message-box flags they stand for.
+
+#include <cstdint>
+#include <string>
+
+#include "diagnostics/exception_ex.h"
+
+namespace linkmoor {
+
+// Caption of every box of the launcher except the generic installation error.
+inline constexpr char kProductCaption[] = "Linkmoor Technician Edition - Customer Module";
+inline constexpr char kGenericErrorCaption[] = "Installation Error";
+
+inline constexpr char kAdministratorText[] =
+    "You have to be logged in as an administrator while installing this program!";
+inline constexpr char kOldWindowsText[] =
+    "You must run this program on the Windows 2000 Service Pack 4 or newer.";
+inline constexpr char kOutOfMemoryText[] =
+    "Not enough system resourses to complete the installation.";
+inline constexpr char kDamagedPackageText[] = "Installation package is damaged.";
+inline constexpr char kUnpackFailedText[] = "Error while unpacking modules.";
+inline constexpr char kUnexpectedErrorText[] = "Unexpected error.";
+// Filled with the module, the line and the error code.
+inline constexpr char kGenericErrorFormat[] = "Module: %d Line %d Err 0x%x\n";
+
+inline constexpr uint32_t kStyleExclamation = 0x30;  // MB_ICONEXCLAMATION with an OK button
+inline constexpr uint32_t kStylePlain = 0;           // MB_OK, no icon
+
+struct ErrorMessage {
+    std::string text;
+    const char* caption;
+    uint32_t style;
+};
+
+// The box for an installer error: the fixed texts for 1313, 1150 and the package error 1359
+// with status -1, -2 or -3; the generic text under "Installation Error" for every other one.
+ErrorMessage ChooseErrorMessage(const CExceptionEx& error);
+
+// The boxes for failures that are not installer errors: an allocation failure, and anything
+// else that reaches the entry.
+ErrorMessage OutOfMemoryMessage();
+ErrorMessage UnexpectedErrorMessage();
+
+}  // namespace linkmoor

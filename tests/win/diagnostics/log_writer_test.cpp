@@ -1,0 +1,150 @@
+// The log writer under Wine: log files checked byte for byte.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "diagnostics/setup_log_api.h"
+#include "diagnostics/unique_handle.h"
+#include "test_files.h"
+
+namespace linkmoor {
+namespace {
+
+using test::CreateLogFile;
+using test::CTestFolder;
+using test::ReadWholeFile;
+
+const char* const kBadPointer = reinterpret_cast<const char*>(uintptr_t(1));
+
+struct LineCase {
+    const char* name;
+    const char* message;
+    const char* argument;
+    std::string expected;
+};
+
+TEST(LogWriter, OneLineIsMessageArgumentAndCrLf) {
+    const LineCase cases[] = {
+        {"message and argument", "Launch path: ", "C:\\work\\run\\amd64\\cm.exe",
+         "Launch path: C:\\work\\run\\amd64\\cm.exe\r\n"},
+        {"null argument", "******* end **********", nullptr, "******* end **********\r\n"},
+        {"empty argument", "******* end **********", "", "******* end **********\r\n"},
+        {"null message with argument", nullptr, "C:\\somewhere", ""},
+        {"null message and argument", nullptr, nullptr, ""},
+        {"empty message", "", nullptr, "\r\n"},
+        {"empty message with argument", "", "id", "id\r\n"},
+        {"no separator added", "id:", "101234567890", "id:101234567890\r\n"},
+        {"8-bit bytes as they are", "Pfad: ", "C:\\Gr\xFC\xDF\xE9\\\x80\xFF",
+         "Pfad: C:\\Gr\xFC\xDF\xE9\\\x80\xFF\r\n"},
+        {"line ends inside the text stay", "a\nb", "c\r\n", "a\nbc\r\n\r\n"},
+    };
+    CTestFolder folder;
+    for (const LineCase& c : cases) {
+        std::string path = folder.File("case.log");
+        UniqueFile file(CreateLogFile(path));
+        ASSERT_TRUE(file);
+        {
+            CSetupLogApi log(file.Get());
+            log.WriteLine(c.message, c.argument);
+        }
+        EXPECT_EQ(ReadWholeFile(path), c.expected) << c.name;
+    }
+}
+
+TEST(LogWriter, LinesFollowEachOtherInOrder) {
+    CTestFolder folder;
+    std::string path = folder.File("run.log");
+    UniqueFile file(CreateLogFile(path));
+    {
+        CSetupLogApi log(file.Get());
+        log.WriteLine("CreateDirectory: ", "C:\\w\\0123");
+        log.WriteLine("******* unpack files **********", nullptr);
+        log.WriteLine(nullptr, "dropped");
+        log.WriteLine("source file:", "cm_x64.exe");
+    }
+    EXPECT_EQ(ReadWholeFile(path),
+              "CreateDirectory: C:\\w\\0123\r\n"
+              "******* unpack files **********\r\n"
+              "source file:cm_x64.exe\r\n");
+}
+
+TEST(LogWriter, AnotherWritersBytesLandBeforeTheNextLine) {
+    CTestFolder folder;
+    std::string path = folder.File("shared.log");
+    UniqueFile file(CreateLogFile(path));
+    // A second handle on the same file, as the customer module's standard error would be.
+    UniqueFile other(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(other);
+    CSetupLogApi log(file.Get());
+    log.WriteLine("first", nullptr);
+    SetFilePointer(other.Get(), 0, nullptr, FILE_END);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(other.Get(), "child says hi\n", 14, &written, nullptr));
+    log.WriteLine("second", nullptr);
+    EXPECT_EQ(ReadWholeFile(path), "first\r\nchild says hi\nsecond\r\n");
+}
+
+TEST(LogWriter, EachLineSeeksToTheEndOfItsOwnHandle) {
+    CTestFolder folder;
+    std::string path = folder.File("seek.log");
+    UniqueFile file(CreateLogFile(path));
+    CSetupLogApi log(file.Get());
+    log.WriteLine("0123456789", nullptr);
+    // Someone moved the shared file pointer back: the next line must not overwrite.
+    SetFilePointer(file.Get(), 2, nullptr, FILE_BEGIN);
+    log.WriteLine("next", nullptr);
+    EXPECT_EQ(ReadWholeFile(path), "0123456789\r\nnext\r\n");
+}
+
+TEST(LogWriter, InvalidHandleDropsEverything) {
+    CSetupLogApi log(INVALID_HANDLE_VALUE);
+    log.WriteLine("Launch path: ", "C:\\x");
+    log.WriteLine("******* end **********", nullptr);
+    EXPECT_EQ(log.m_logFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(log.m_capturing, 0);
+}
+
+TEST(LogWriter, HandleIsBorrowedNotClosed) {
+    CTestFolder folder;
+    std::string path = folder.File("borrowed.log");
+    UniqueFile file(CreateLogFile(path));
+    { CSetupLogApi(file.Get()).WriteLine("line", nullptr); }
+    DWORD flags = 0;
+    EXPECT_TRUE(GetHandleInformation(file.Get(), &flags)) << "the log object closed the handle";
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file.Get(), "after", 5, &written, nullptr));
+    EXPECT_EQ(ReadWholeFile(path), "line\r\nafter");
+}
+
+TEST(LogWriter, FaultsInsideAreDroppedAndLaterLinesStillWritten) {
+    CTestFolder folder;
+    std::string path = folder.File("fault.log");
+    UniqueFile file(CreateLogFile(path));
+    CSetupLogApi log(file.Get());
+    log.WriteLine(kBadPointer, nullptr);           // message that points nowhere: nothing
+    log.WriteLine("Install File: ", kBadPointer);  // argument that points nowhere: cut short
+    log.WriteLine("still here", nullptr);
+    EXPECT_EQ(ReadWholeFile(path), "Install File: still here\r\n");
+}
+
+TEST(LogWriter, FailingWritesReportNothing) {
+    CTestFolder folder;
+    std::string path = folder.File("readonly.log");
+    test::WriteWholeFile(path, "old");
+    UniqueFile readOnly(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(readOnly);
+    {
+        CSetupLogApi log(readOnly.Get());
+        log.WriteLine("message", "argument");
+    }
+    EXPECT_EQ(ReadWholeFile(path), "old");
+}
+
+}  // namespace
+}  // namespace linkmoor
