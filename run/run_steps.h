@@ -1,0 +1,31 @@
+#pragma once
+// The steps of a customer-module run that work through the installer engine: unpacking the
+// module table and the OpenSSL libraries for this machine, and starting the customer module.
+// They take the engine as an argument, so a test can drive one step over an engine of its own.
+
+#include <windows.h>
+
+#include <string>
+
+#include "installer/installer.h"
+#include "run/architecture.h"
+
+namespace linkmoor {
+
+// Asked afresh at every use, never cached.
+Architecture CurrentArchitecture(CInstaller& engine);
+
+// Creates the architecture sub-folder of `runFolder` and writes the module table's files.
+// A missing table entry throws module 0, line 394 with the thread's last error as it stands.
+void UnpackModules(CInstaller& engine, const char* runFolder);
+
+// Writes one OpenSSL library when the package holds it; a missing entry is passed over silently.
+void UnpackCryptoLibrary(CInstaller& engine, const char* runFolder, const char* packageBase,
+                         const char* fileBase);
+
+// Starts the customer module from `runFolder` with the log as its standard error, waits for its
+// end and a further pause. Throws module 0, line 168 (with identifier) or 186 (without).
+void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFolder,
+                          const std::string& technicianId);
+
+}  // namespace linkmoor

@@ -1,0 +1,85 @@
+#include "run/silent_installer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "diagnostics/exception_ex.h"
+#include "diagnostics/raising_places.h"
+#include "run/module_table.h"
+#include "run/run_folder_name.h"
+#include "run/run_steps.h"
+
+namespace linkmoor {
+
+namespace {
+
+constexpr char kProductBanner[] = "Linkmoor Technician Edition - Customer Module Version 2.5";
+constexpr char kSystemLineFormat[] = "Windows %d.%d build %d %s";
+constexpr size_t kSystemLineSize = 256;
+constexpr char kUnpackBanner[] = "******* unpack files **********";
+constexpr char kLaunchBanner[] = "******* launch CM **********";
+constexpr char kCleanupBanner[] = "******* cleanup files *******";
+constexpr char kEndBanner[] = "******* end **********";
+
+std::optional<unsigned> g_runFolderSeed;
+
+}  // namespace
+
+void FixRunFolderSeedForTest(unsigned seed) { g_runFolderSeed = seed; }
+
+CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder,
+                                   const std::string& technicianId)
+    : CInstaller(logFile, /*openPackage=*/true, /*requireAdmin=*/true,
+                 /*refuse64BitSystem=*/false, /*captureSetupLog=*/false) {
+    OSVERSIONINFOEXA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
+
+    char systemLine[kSystemLineSize];
+    std::snprintf(systemLine, sizeof(systemLine), kSystemLineFormat,
+                  static_cast<int>(version.dwMajorVersion), static_cast<int>(version.dwMinorVersion),
+                  static_cast<int>(version.dwBuildNumber),
+                  NamesOf(CurrentArchitecture(*this)).logLabel);
+    Log(kProductBanner, nullptr);
+    Log(systemLine, nullptr);
+
+    const std::string runFolder = CreateRunFolder(workFolder);
+
+    Log(kUnpackBanner, nullptr);
+    UnpackModules(*this, runFolder.c_str());
+    for (const CryptoLibrary& library : kCryptoLibraries)
+        UnpackCryptoLibrary(*this, runFolder.c_str(), library.packageBase, library.fileBase);
+
+    Log(kLaunchBanner, nullptr);
+    LaunchCustomerModule(*this, logFile, runFolder.c_str(), technicianId);
+
+    Log(kCleanupBanner, nullptr);
+    RemoveInstallFiles();
+    DeleteFile(runFolder.c_str(), (std::string(kCompanionExe) + kCompanionLogEnding).c_str());
+    const std::string archFolder = runFolder + NamesOf(CurrentArchitecture(*this)).subfolderPart;
+    DeleteDirectory(archFolder.c_str());
+    DeleteDirectory(runFolder.c_str());
+    Log(kEndBanner, nullptr);
+}
+
+CSilentInstaller::~CSilentInstaller() = default;
+
+std::string CSilentInstaller::CreateRunFolder(const std::string& workFolder) {
+    if (g_runFolderSeed) std::srand(*g_runFolderSeed);
+    // The work folder may be writable by the customer's unelevated programs and the name comes
+    // from a tick-seeded generator, while CreateDirectory accepts a folder that exists already.
+    // Only a folder this run created itself may receive an elevated run's files.
+    for (int attempt = 0; attempt < kRunFolderAttempts; ++attempt) {
+        char name[kRunFolderNameBuffer];
+        DrawRunFolderName(name);
+        const std::string path = workFolder + "\\" + name;
+        CreateDirectory(path.c_str());
+        const auto found = m_installed.find(path);
+        if (found != m_installed.end() && found->second == kKindDirectory) return path;
+    }
+    throw new CExceptionEx(raising::kModuleInstaller, raising::kLineCreateDirectory,
+                           ERROR_ALREADY_EXISTS);
+}
+
+}  // namespace linkmoor

@@ -1,0 +1,33 @@
+#pragma once
+// The launcher's own installer: constructing it performs one whole customer-module run (engine
+// set-up, banners, run folder, unpacking, launch and wait, clean-up). Errors leave the
+// constructor as CExceptionEx*; after a failure the unpacked files stay on disk.
+
+#include <windows.h>
+
+#include <string>
+
+#include "installer/installer.h"
+
+namespace linkmoor {
+
+// How many fresh names the run draws before it gives up on a run folder that it did not create
+// itself (the name was taken, or planted by someone who predicted it).
+inline constexpr int kRunFolderAttempts = 8;
+
+class CSilentInstaller : public CInstaller {
+public:
+    CSilentInstaller(HANDLE logFile, const std::string& workFolder,
+                     const std::string& technicianId);
+    ~CSilentInstaller() override;
+
+private:
+    std::string CreateRunFolder(const std::string& workFolder);
+};
+
+// Test seam: the engine seeds the generator with the tick count, so a run folder's name cannot
+// be known in advance. A test that must know it (to plant a folder under it) fixes the seed
+// here; the run then re-seeds with it right before its first draw. The launcher never calls it.
+void FixRunFolderSeedForTest(unsigned seed);
+
+}  // namespace linkmoor

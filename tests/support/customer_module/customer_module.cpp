@@ -1,0 +1,170 @@
+// A stand-in for the customer-module GUI, started by the run exactly as the real one would be.
+// It records what it was given and can be told, through its environment (which the launcher
+// passes on unchanged), to behave in one of a few ways.
+//
+// Environment:
+//   LINKMOOR_TEST_CM_RECORD   path of the record file (written anew; nothing is recorded without it)
+//   LINKMOOR_TEST_CM_MODE     "exit" (default): end at once
+//                             "wait": stay alive until the file LINKMOOR_TEST_CM_RELEASE exists,
+//                                     at most LINKMOOR_TEST_CM_WAIT_MS (default 30000) ms
+//                             "helper": start a helper process (no inherited handles) that holds
+//                                     "linkmoortechcsrv.exe.log" in the current folder open, with
+//                                     no sharing, for LINKMOOR_TEST_CM_HOLD_MS (default 5000) ms
+//                                     after this module has ended
+//   LINKMOOR_TEST_CM_HELPER_EXE  program started as the helper (default: this program). Point it
+//                             at a copy outside the run folder, or the running helper keeps the
+//                             module's own file busy too.
+//
+// Record file: one "key=value" line per item, LF-terminated, in this order:
+//   command_line=<GetCommandLineA, verbatim>
+//   current_folder=<GetCurrentDirectoryA>
+//   module_path=<GetModuleFileNameA>
+//   stderr_written=<1 when the whole stderr line was written, else 0>
+//   helper_pid=<process id>      (helper mode only)
+//   helper_ready=<1 or 0>        (helper mode only: the helper had the file open before we ended)
+//   done=1                       (last line: the record is complete)
+//
+// Standard error receives exactly kStderrLine (CR LF-terminated), through the inherited handle.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr char kStderrLine[] = "test customer module: hello from the customer module\r\n";
+constexpr char kHelperSwitch[] = "--hold-companion-log";
+constexpr char kCompanionLog[] = "linkmoortechcsrv.exe.log";
+constexpr DWORD kHelperReadyTimeoutMs = 10000;
+
+std::string Env(const char* name) {
+    char buffer[1024];
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
+    return (n > 0 && n < sizeof(buffer)) ? std::string(buffer, n) : std::string();
+}
+
+DWORD EnvNumber(const char* name, DWORD fallback) {
+    const std::string value = Env(name);
+    return value.empty() ? fallback : static_cast<DWORD>(std::strtoul(value.c_str(), nullptr, 10));
+}
+
+bool WriteStderrLine() {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err == nullptr || err == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const DWORD size = sizeof(kStderrLine) - 1;
+    return WriteFile(err, kStderrLine, size, &written, nullptr) && written == size;
+}
+
+// Helper mode: "<exe> --hold-companion-log <ms> <event>".
+int RunHelper(const char* arguments) {
+    unsigned long holdMs = 0;
+    char eventName[128] = {};
+    if (std::sscanf(arguments, "%lu %127s", &holdMs, eventName) != 2) return 2;
+    const HANDLE file = CreateFileA(kCompanionLog, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 3;
+    DWORD written = 0;
+    WriteFile(file, "busy\r\n", 6, &written, nullptr);
+    if (HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName)) {
+        SetEvent(ready);
+        CloseHandle(ready);
+    }
+    Sleep(holdMs);
+    CloseHandle(file);
+    return 0;
+}
+
+struct HelperResult {
+    DWORD pid = 0;
+    bool ready = false;
+};
+
+HelperResult StartHelper() {
+    HelperResult result;
+    char ownPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
+    std::string exe = Env("LINKMOOR_TEST_CM_HELPER_EXE");
+    if (exe.empty()) exe = ownPath;
+    char eventName[64];
+    std::snprintf(eventName, sizeof(eventName), "linkmoor-test-cm-helper-%lu",
+                  static_cast<unsigned long>(GetCurrentProcessId()));
+    const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName);
+    std::string commandLine = "\"" + exe + "\" " + kHelperSwitch + " " +
+                              std::to_string(EnvNumber("LINKMOOR_TEST_CM_HOLD_MS", 5000)) + " " +
+                              eventName;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        result.pid = process.dwProcessId;
+        HANDLE waits[2] = {ready, process.hProcess};
+        result.ready = WaitForMultipleObjects(2, waits, FALSE, kHelperReadyTimeoutMs) == WAIT_OBJECT_0;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (ready) CloseHandle(ready);
+    return result;
+}
+
+void WaitForRelease() {
+    const std::string release = Env("LINKMOOR_TEST_CM_RELEASE");
+    const DWORD limit = EnvNumber("LINKMOOR_TEST_CM_WAIT_MS", 30000);
+    for (DWORD waited = 0; waited < limit; waited += 50) {
+        if (!release.empty() && GetFileAttributesA(release.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return;
+        Sleep(50);
+    }
+}
+
+void AppendLine(std::string& record, const char* key, const std::string& value) {
+    record += key;
+    record += '=';
+    record += value;
+    record += '\n';
+}
+
+void WriteRecord(const std::string& record) {
+    const std::string path = Env("LINKMOOR_TEST_CM_RECORD");
+    if (path.empty()) return;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    const char* commandLine = GetCommandLineA();
+    if (const char* helper = std::strstr(commandLine, kHelperSwitch))
+        return RunHelper(helper + sizeof(kHelperSwitch) - 1);
+
+    std::string record;
+    AppendLine(record, "command_line", commandLine);
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof(folder), folder);
+    AppendLine(record, "current_folder", folder);
+    char ownPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
+    AppendLine(record, "module_path", ownPath);
+    AppendLine(record, "stderr_written", WriteStderrLine() ? "1" : "0");
+
+    const std::string mode = Env("LINKMOOR_TEST_CM_MODE");
+    if (mode == "helper") {
+        const HelperResult helper = StartHelper();
+        AppendLine(record, "helper_pid", std::to_string(helper.pid));
+        AppendLine(record, "helper_ready", helper.ready ? "1" : "0");
+    }
+    AppendLine(record, "done", "1");
+    WriteRecord(record);
+
+    if (mode == "wait") WaitForRelease();
+    return 0;
+}
