@@ -1,0 +1,83 @@
+// Entry name rules and the forms in which the package tool takes its inputs.
+
+#include "tools/entry_names.h"
+
+#include "tools/file_io.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace linkmoor::tools {
+namespace {
+
+// Device names Windows reserves in every folder, with or without an extension.
+const char* const kReservedNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
+                                      "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
+                                      "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+
+bool IsReservedDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* reserved : kReservedNames)
+        if (stem == reserved) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string WhyNotPlainName(const std::string& name) {
+    if (name.empty()) return "is empty";
+    if (name == "." || name == "..") return "names a folder";
+    for (unsigned char c : name) {
+        if (c == '/' || c == '\\') return "holds a path separator";
+        if (c < 0x20 || c == 0x7f) return "holds a control character";
+        if (std::strchr(":*?\"<>|", c) != nullptr) return "holds a character Windows does not allow in file names";
+    }
+    if (name.back() == '.' || name.back() == ' ') return "ends with a dot or blank, which Windows drops";
+    if (IsReservedDeviceName(name)) return "is a device name reserved by Windows";
+    return {};
+}
+
+InputSpec SplitInputSpec(const std::string& spec) {
+    size_t equals = spec.rfind('=');
+    if (equals == std::string::npos) return {spec, BaseName(spec)};
+    return {spec.substr(0, equals), spec.substr(equals + 1)};
+}
+
+std::vector<std::string> ParseListText(const std::string& text) {
+    std::vector<std::string> specs;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] != '#') specs.push_back(line);
+        start = end + 1;
+    }
+    return specs;
+}
+
+bool ParseKeyByte(const std::string& text, uint8_t& key) {
+    int base = 10;
+    size_t start = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        start = 2;
+    }
+    if (start >= text.size() || text.size() - start > 3) return false;
+    unsigned value = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        unsigned digit;
+        if (std::isdigit(c)) digit = c - '0';
+        else if (base == 16 && std::isxdigit(c)) digit = static_cast<unsigned>(std::tolower(c) - 'a' + 10);
+        else return false;
+        value = value * base + digit;
+    }
+    if (value > 255) return false;
+    key = static_cast<uint8_t>(value);
+    return true;
+}
+
+}  // namespace linkmoor::tools

@@ -1,0 +1,145 @@
+// The package tool's file layer on POSIX systems.
+
+#include "tools/file_io.h"
+
+#include "package/packed_tools.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace linkmoor::tools {
+namespace {
+
+std::string Describe(const std::string& what, const std::string& path, int error) {
+    return what + " '" + path + "': " + std::strerror(error);
+}
+
+// Closes a descriptor on every path out.
+class CFd {
+public:
+    explicit CFd(int fd) : m_fd(fd) {}
+    ~CFd() { Close(); }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_fd; }
+    int Close() {
+        int result = 0;
+        if (m_fd >= 0) result = ::close(m_fd);
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+mode_t CreationMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+PathKind GetPathKind(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+    if (S_ISREG(st.st_mode)) return PathKind::kFile;
+    if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+    return PathKind::kOther;
+}
+
+std::string GetFileSize(const std::string& path, uint64_t& size) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Describe("cannot open", path, errno);
+    if (!S_ISREG(st.st_mode)) return "'" + path + "' is not a file";
+    size = static_cast<uint64_t>(st.st_size);
+    return {};
+}
+
+std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    CFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) return Describe("cannot open", path, errno);
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0) return Describe("cannot read", path, errno);
+    if (!S_ISREG(st.st_mode)) return "'" + path + "' is not a file";
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t got = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Describe("cannot read", path, errno);
+        if (got == 0) return "cannot read '" + path + "': the file became shorter while it was read";
+        done += static_cast<size_t>(got);
+    }
+    return {};
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
+    std::string temp = FolderOf(path) + "/.linkmoor-pack-XXXXXX";
+    CFd fd(::mkstemp(temp.data()));
+    if (fd.Get() < 0) return Describe("cannot create a temporary file beside", path, errno);
+
+    std::string error;
+    for (const ByteSpan& piece : pieces) {
+        size_t done = 0;
+        while (error.empty() && done < piece.size) {
+            ssize_t put = ::write(fd.Get(), piece.data + done, piece.size - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) error = Describe("cannot write", path, errno);
+            else done += static_cast<size_t>(put);
+        }
+    }
+    if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
+    if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);
+    if (fd.Close() != 0 && error.empty()) error = Describe("cannot write", path, errno);
+    if (error.empty()) {
+        if (replace) {
+            if (::rename(temp.c_str(), path.c_str()) != 0) error = Describe("cannot create", path, errno);
+        } else if (::link(temp.c_str(), path.c_str()) != 0) {
+            // A link never replaces: an output that appeared meanwhile stays untouched.
+            error = Describe("cannot create", path, errno);
+        }
+    }
+    if (!error.empty() || !replace) ::unlink(temp.c_str());
+    return error;
+}
+
+std::string CreateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) return {};
+    int error = errno;
+    if (error == EEXIST && GetPathKind(path) == PathKind::kFolder) return {};
+    return Describe("cannot create the folder", path, error);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly) {
+    return reader.LoadFile(path.c_str(), verifyOnly);
+}
+
+}  // namespace linkmoor::tools

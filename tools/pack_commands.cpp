@@ -1,0 +1,319 @@
+// The commands of linkmoor-pack: create, append, verify, list and extract.
+
+#include "tools/pack_commands.h"
+
+#include "package/md5.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
+#include "package/packed_tools.h"
+#include "tools/entry_names.h"
+#include "tools/file_io.h"
+#include "tools/verdicts.h"
+
+#include <new>
+#include <ostream>
+#include <set>
+
+namespace linkmoor::tools {
+
+const char kUsage[] =
+    "usage:\n"
+    "  linkmoor-pack create [--force] [--key N] [--list LISTFILE]... OUT [FILE[=NAME]]...\n"
+    "      Packs the files, in the order given (list files first), into the new package OUT.\n"
+    "      An entry is named after its file unless =NAME is given (split at the last '=').\n"
+    "      A list file holds one FILE[=NAME] per line; blank lines and '#' lines are skipped.\n"
+    "      --key N sets the header's key byte (0-255 or 0x00-0xff); by default it is derived\n"
+    "      from the names and contents, so the same inputs give the same bytes.\n"
+    "  linkmoor-pack append [--force] EXE PACKAGE OUT\n"
+    "      Writes the new file OUT: the executable EXE (which must carry no package yet)\n"
+    "      followed by the package file PACKAGE.\n"
+    "  linkmoor-pack verify FILE\n"
+    "      Loads the package inside FILE and checks every digest. Exit code 0 when it is valid,\n"
+    "      1 when there is no package or it is damaged, 2 when FILE cannot be read, 3 when\n"
+    "      memory runs out.\n"
+    "  linkmoor-pack list FILE\n"
+    "      Prints one line per entry of a valid package, in the reader's index order: the size\n"
+    "      in bytes, one blank, the name. Exit codes as for verify.\n"
+    "  linkmoor-pack extract [--force] FILE DIR\n"
+    "      Writes every entry of a valid package into DIR (created when missing) under its name.\n"
+    "      Exit codes as for verify; 1 also when a file cannot be written.\n"
+    "An output that exists already is refused unless --force is given; outputs are written to a\n"
+    "temporary file beside them and renamed at the end, so a failure leaves none behind.\n"
+    "Exit code 64: the command line is not understood.\n";
+
+namespace {
+
+constexpr char kProgram[] = "linkmoor-pack: ";
+
+int Fail(std::ostream& err, const std::string& message) {
+    err << kProgram << message << "\n";
+    return kExitFailed;
+}
+
+int Usage(std::ostream& err, const std::string& message) {
+    err << kProgram << message << kUsage;
+    return kExitUsage;
+}
+
+// Refuses an output that exists, unless replacing is allowed and it is a plain file.
+std::string CheckOutput(const std::string& path, bool force) {
+    switch (GetPathKind(path)) {
+        case PathKind::kMissing: return {};
+        case PathKind::kFile:
+            if (force) return {};
+            return "'" + path + "' exists already (use --force to replace it)";
+        default: return "'" + path + "' exists and is not a file";
+    }
+}
+
+// Reads one input of a package: a non-empty file within the format's limits.
+std::string ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
+    uint64_t size = 0;
+    std::string error = GetFileSize(path, size);
+    if (!error.empty()) return error;
+    if (size > kFormatSizeLimit) return "'" + path + "' is larger than the 4 GiB the package format can carry";
+    error = ReadWholeFile(path, bytes);
+    if (!error.empty()) return error;
+    if (bytes.empty()) return "'" + path + "' is empty: an empty entry cannot be carried in a package";
+    if (bytes.size() > kFormatSizeLimit)
+        return "'" + path + "' is larger than the 4 GiB the package format can carry";
+    return {};
+}
+
+int Create(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.empty()) return Usage(err, "create: no output named\n");
+    const std::string& output = line.operands[0];
+
+    std::vector<std::string> specs;
+    for (const std::string& listFile : line.listFiles) {
+        std::vector<uint8_t> text;
+        std::string error = ReadWholeFile(listFile, text);
+        if (!error.empty()) return Fail(err, error);
+        for (std::string& spec : ParseListText(std::string(text.begin(), text.end()))) specs.push_back(spec);
+    }
+    specs.insert(specs.end(), line.operands.begin() + 1, line.operands.end());
+    if (specs.empty()) return Fail(err, "create: no input files");
+
+    std::vector<InputSpec> inputs;
+    std::set<std::string> names;
+    for (const std::string& spec : specs) {
+        InputSpec input = SplitInputSpec(spec);
+        if (input.path.empty()) return Fail(err, "'" + spec + "' names no file");
+        std::string why = WhyNotPlainName(input.name);
+        if (!why.empty()) return Fail(err, "entry name '" + input.name + "' " + why);
+        if (input.name.size() > kFormatSizeLimit) return Fail(err, "an entry name is longer than the format allows");
+        if (!names.insert(input.name).second) return Fail(err, "entry name '" + input.name + "' is given twice");
+        inputs.push_back(input);
+    }
+
+    std::string error = CheckOutput(output, line.force);
+    if (!error.empty()) return Fail(err, error);
+    for (const InputSpec& input : inputs)
+        if (IsSameFile(input.path, output)) return Fail(err, "'" + output + "' is also an input");
+
+    std::vector<package::PackageInput> entries;
+    for (const InputSpec& input : inputs) {
+        package::PackageInput entry;
+        entry.name = input.name;
+        error = ReadInput(input.path, entry.contents);
+        if (!error.empty()) return Fail(err, error);
+        entries.push_back(std::move(entry));
+    }
+
+    uint8_t key = line.keyGiven ? line.key : DefaultKeyByte(entries);
+    package::WriteResult package = package::BuildPackage(entries, key);
+    if (!package.ok) return Fail(err, package.error);
+
+    error = WriteFileWhole(output, {{package.bytes.data(), package.bytes.size()}}, line.force);
+    if (!error.empty()) return Fail(err, error);
+    out << output << ": " << entries.size() << " entries, " << package.bytes.size() << " bytes\n";
+    return kExitOk;
+}
+
+int Append(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 3) return Usage(err, "append needs EXE PACKAGE OUT\n");
+    const std::string& exePath = line.operands[0];
+    const std::string& packagePath = line.operands[1];
+    const std::string& output = line.operands[2];
+
+    std::string error = CheckOutput(output, line.force);
+    if (!error.empty()) return Fail(err, error);
+    if (IsSameFile(output, exePath) || IsSameFile(output, packagePath))
+        return Fail(err, "'" + output + "' is also an input: append writes a new file");
+
+    uint64_t exeSize = 0, packageSize = 0;
+    error = GetFileSize(exePath, exeSize);
+    if (error.empty()) error = GetFileSize(packagePath, packageSize);
+    if (!error.empty()) return Fail(err, error);
+    if (exeSize == 0) return Fail(err, "'" + exePath + "' is empty");
+    if (exeSize + packageSize > kFormatSizeLimit)
+        return Fail(err, "the executable with its package would be larger than the 4 GiB the format allows");
+
+    std::vector<uint8_t> exe, packageBytes;
+    error = ReadWholeFile(exePath, exe);
+    if (error.empty()) error = ReadWholeFile(packagePath, packageBytes);
+    if (!error.empty()) return Fail(err, error);
+
+    if (package::FindHeader(exe.data(), exe.size()) != package::kNotFound)
+        return Fail(err, "'" + exePath + "' already carries a package");
+
+    size_t header = package::FindHeader(packageBytes.data(), packageBytes.size());
+    if (header != 0) return Fail(err, "'" + packagePath + "' does not start with a package");
+    CPackedTools reader;
+    if (reader.m_status != kPackageOk) return Fail(err, "'" + packagePath + "': " + VerdictOf(reader.m_status));
+    if (!reader.LoadBytes(packageBytes.data(), static_cast<uint32_t>(packageBytes.size()), 1))
+        return Fail(err, "'" + packagePath + "': " + VerdictOf(reader.m_status));
+    uint64_t packageLength =
+        package::kHeaderSize + uint64_t(package::ReadLe32(packageBytes.data() + package::kBodyLengthOffset));
+    if (packageLength != packageBytes.size())
+        return Fail(err, "'" + packagePath + "' holds bytes after its package");
+
+    // The reader takes the first valid header in the file: make sure that is the appended one.
+    std::vector<uint8_t> joined;
+    joined.reserve(exe.size() + packageBytes.size());
+    joined.insert(joined.end(), exe.begin(), exe.end());
+    joined.insert(joined.end(), packageBytes.begin(), packageBytes.end());
+    if (package::FindHeader(joined.data(), joined.size()) != exe.size())
+        return Fail(err, "the end of '" + exePath + "' would hide the package from the reader");
+
+    error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force);
+    if (!error.empty()) return Fail(err, error);
+    out << output << ": package of " << packageBytes.size() << " bytes appended at offset " << exe.size() << "\n";
+    return kExitOk;
+}
+
+// Loads the package inside `path`; on failure prints the verdict and gives its exit code.
+bool LoadForReading(CPackedTools& reader, const std::string& path, int verifyOnly, std::ostream& err, int& exitCode) {
+    if (reader.m_status == kPackageOk) LoadPackageFile(reader, path, verifyOnly);
+    exitCode = ExitCodeOf(reader.m_status);
+    if (reader.m_status == kPackageOk) return true;
+    err << path << ": " << VerdictOf(reader.m_status) << "\n";
+    return false;
+}
+
+int Verify(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, "verify needs FILE\n");
+    CPackedTools reader;
+    int exitCode = kExitValid;
+    if (LoadForReading(reader, line.operands[0], 1, err, exitCode))
+        out << line.operands[0] << ": " << kVerdictValid << "\n";
+    return exitCode;
+}
+
+int List(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, "list needs FILE\n");
+    CPackedTools reader;
+    int exitCode = kExitValid;
+    if (!LoadForReading(reader, line.operands[0], 0, err, exitCode)) return exitCode;
+    for (const auto& [name, entry] : reader.m_files) out << entry.size << " " << name << "\n";
+    return exitCode;
+}
+
+int Extract(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 2) return Usage(err, "extract needs FILE DIR\n");
+    const std::string& folder = line.operands[1];
+    CPackedTools reader;
+    int exitCode = kExitValid;
+    if (!LoadForReading(reader, line.operands[0], 0, err, exitCode)) return exitCode;
+
+    // Every name and target is checked before the first file is written.
+    for (const auto& [name, entry] : reader.m_files) {
+        std::string why = WhyNotPlainName(name);
+        if (!why.empty()) return Fail(err, "entry name '" + name + "' " + why + ": nothing extracted");
+    }
+    std::string error = CreateFolder(folder);
+    if (!error.empty()) return Fail(err, error);
+    for (const auto& [name, entry] : reader.m_files) {
+        error = CheckOutput(JoinPath(folder, name), line.force);
+        if (!error.empty()) return Fail(err, error + ": nothing extracted");
+    }
+    for (const auto& [name, entry] : reader.m_files) {
+        error = WriteFileWhole(JoinPath(folder, name), {{entry.data.get(), entry.size}}, line.force);
+        if (!error.empty()) return Fail(err, error);
+    }
+    out << line.operands[0] << ": " << reader.m_files.size() << " entries extracted into " << folder << "\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    if (args.empty()) {
+        line.error = "no command given";
+        return line;
+    }
+    line.command = args[0];
+    bool options = true;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--force") {
+            line.force = true;
+        } else if (options && (arg == "--key" || arg == "--list")) {
+            if (i + 1 == args.size()) {
+                line.error = arg + " needs a value";
+                return line;
+            }
+            const std::string& value = args[++i];
+            if (arg == "--list") {
+                line.listFiles.push_back(value);
+            } else if (!ParseKeyByte(value, line.key)) {
+                line.error = "--key takes 0 to 255 or 0x00 to 0xff, not '" + value + "'";
+                return line;
+            } else {
+                line.keyGiven = true;
+            }
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            line.error = "unknown option '" + arg + "'";
+            return line;
+        } else {
+            line.operands.push_back(arg);
+        }
+    }
+    bool isCreate = line.command == "create";
+    if ((line.keyGiven || !line.listFiles.empty()) && !isCreate)
+        line.error = "--key and --list belong to create";
+    else if (line.force && !(isCreate || line.command == "append" || line.command == "extract"))
+        line.error = "--force belongs to create, append and extract";
+    return line;
+}
+
+uint8_t DefaultKeyByte(const std::vector<package::PackageInput>& entries) {
+    CMd5 md5;
+    for (const package::PackageInput& entry : entries) {
+        uint8_t sizes[8];
+        package::WriteLe32(sizes, static_cast<uint32_t>(entry.name.size()));
+        package::WriteLe32(sizes + 4, static_cast<uint32_t>(entry.contents.size()));
+        md5.Add(sizes, sizeof(sizes));
+        md5.Add(entry.name.data(), entry.name.size());
+        md5.Add(entry.contents.data(), entry.contents.size());
+    }
+    return md5.Finish()[0];
+}
+
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && (args[0] == "help" || args[0] == "--help" || args[0] == "-h")) {
+        out << kUsage;
+        return kExitOk;
+    }
+    CommandLine line = ParseCommandLine(args);
+    if (!line.error.empty()) {
+        err << kProgram << line.error << "\n" << kUsage;
+        return kExitUsage;
+    }
+    try {
+        if (line.command == "create") return Create(line, out, err);
+        if (line.command == "append") return Append(line, out, err);
+        if (line.command == "verify") return Verify(line, out, err);
+        if (line.command == "list") return List(line, out, err);
+        if (line.command == "extract") return Extract(line, out, err);
+    } catch (const std::bad_alloc&) {
+        return Fail(err, "not enough memory");
+    }
+    err << kProgram << "unknown command '" << line.command << "'\n" << kUsage;
+    return kExitUsage;
+}
+
+}  // namespace linkmoor::tools

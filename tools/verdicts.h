@@ -1,0 +1,24 @@
+#pragma once
+// How the package tool words the reader's status and which exit code goes with it. The same
+// table holds for the Linux and the Windows build.
+
+#include <cstdint>
+
+namespace linkmoor::tools {
+
+inline constexpr char kVerdictValid[] = "package valid";
+inline constexpr char kVerdictDamaged[] = "no package, or the package is damaged";
+inline constexpr char kVerdictNotRead[] = "the file cannot be read";
+inline constexpr char kVerdictNoMemory[] = "not enough memory to load the package";
+inline constexpr char kVerdictUnknown[] = "the reader reported an unknown status";
+
+inline constexpr int kExitValid = 0;
+inline constexpr int kExitDamaged = 1;
+inline constexpr int kExitNotRead = 2;
+inline constexpr int kExitNoMemory = 3;
+inline constexpr int kExitUnknownStatus = 4;
+
+const char* VerdictOf(int32_t status);
+int ExitCodeOf(int32_t status);
+
+}  // namespace linkmoor::tools
