@@ -1,0 +1,89 @@
+#include "setup_registry.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "diagnostics/unique_handle.h"
+
+namespace linkmoor::test {
+
+namespace {
+
+constexpr char kLogPath[] = "LogPath";
+constexpr char kLogLevel[] = "LogLevel";
+
+UniqueRegistryKey OpenSetupKey() {
+    UniqueRegistryKey key;
+    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, key.Put(), nullptr);
+    if (result != ERROR_SUCCESS) throw std::runtime_error("cannot open the Setup key");
+    return key;
+}
+
+void Restore(const char* name, const std::optional<RegistryValue>& value) {
+    if (value)
+        WriteSetupValue(name, value->type, value->data);
+    else
+        DeleteSetupValue(name);
+}
+
+}  // namespace
+
+std::optional<RegistryValue> ReadSetupValue(const char* name) {
+    UniqueRegistryKey key = OpenSetupKey();
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::string data(size, '\0');
+    if (RegQueryValueExA(key.Get(), name, nullptr, &type,
+                         reinterpret_cast<BYTE*>(data.empty() ? nullptr : &data[0]),
+                         &size) != ERROR_SUCCESS)
+        throw std::runtime_error(std::string("cannot read ") + name);
+    data.resize(size);
+    return RegistryValue{type, data};
+}
+
+void WriteSetupValue(const char* name, DWORD type, const std::string& data) {
+    UniqueRegistryKey key = OpenSetupKey();
+    if (RegSetValueExA(key.Get(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       DWORD(data.size())) != ERROR_SUCCESS)
+        throw std::runtime_error(std::string("cannot write ") + name);
+}
+
+void DeleteSetupValue(const char* name) {
+    UniqueRegistryKey key = OpenSetupKey();
+    RegDeleteValueA(key.Get(), name);
+}
+
+std::optional<uint32_t> ReadLogLevel() {
+    std::optional<RegistryValue> value = ReadSetupValue(kLogLevel);
+    if (!value) return std::nullopt;
+    if (value->type != REG_DWORD || value->data.size() != 4)
+        throw std::runtime_error("LogLevel is not a REG_DWORD");
+    uint32_t level;
+    memcpy(&level, value->data.data(), 4);
+    return level;
+}
+
+void SetLogLevel(uint32_t level) {
+    WriteSetupValue(kLogLevel, REG_DWORD, std::string(reinterpret_cast<const char*>(&level), 4));
+}
+
+void SetLogPath(const std::string& folder) {
+    WriteSetupValue(kLogPath, REG_SZ, folder + std::string(1, '\0'));
+}
+
+CSetupValuesKeeper::CSetupValuesKeeper()
+    : m_logPath(ReadSetupValue(kLogPath)), m_logLevel(ReadSetupValue(kLogLevel)) {}
+
+CSetupValuesKeeper::~CSetupValuesKeeper() {
+    Restore(kLogPath, m_logPath);
+    Restore(kLogLevel, m_logLevel);
+}
+
+bool CSetupValuesKeeper::Same() const {
+    return ReadSetupValue(kLogPath) == m_logPath && ReadSetupValue(kLogLevel) == m_logLevel;
+}
+
+}  // namespace linkmoor::test
