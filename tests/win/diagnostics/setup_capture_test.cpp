@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -285,6 +287,127 @@ TEST_F(SetupCapture, NoCaptureStartedTouchesNothing) {
         EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
     }
     EXPECT_EQ(ReadWholeFile(m_logPath), "plain line\r\n");
+}
+
+
+// Wine reports the Windows version per program: the probe runs under the version named in
+// HKCU\Software\Wine\AppDefaults\<its file name>, which this object sets and removes again.
+class CProgramVersion {
+public:
+    CProgramVersion(const std::string& exeName, const char* version)
+        : m_key("Software\\Wine\\AppDefaults\\" + exeName) {
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, m_handle.Put(), &disposition) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot open " + m_key);
+        m_created = disposition == REG_CREATED_NEW_KEY;
+        char old[64];
+        DWORD size = sizeof(old);
+        DWORD type = 0;
+        if (RegQueryValueExA(m_handle.Get(), "Version", nullptr, &type,
+                             reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
+            m_old = std::string(old, size);
+        RegSetValueExA(m_handle.Get(), "Version", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(version), DWORD(strlen(version) + 1));
+    }
+    ~CProgramVersion() {
+        if (m_old)
+            RegSetValueExA(m_handle.Get(), "Version", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(m_old->data()), DWORD(m_old->size()));
+        else
+            RegDeleteValueA(m_handle.Get(), "Version");
+        m_handle.Reset();
+        if (m_created) RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
+    }
+    CProgramVersion(const CProgramVersion&) = delete;
+    CProgramVersion& operator=(const CProgramVersion&) = delete;
+
+private:
+    std::string m_key;
+    UniqueRegistryKey m_handle;
+    bool m_created = false;
+    std::optional<std::string> m_old;
+};
+
+// Keeps a file's bytes (or its absence) and puts them back.
+class CFileKeeper {
+public:
+    explicit CFileKeeper(std::string path) : m_path(std::move(path)) {
+        if (FileExists(m_path)) m_bytes = ReadWholeFile(m_path);
+    }
+    ~CFileKeeper() {
+        if (m_bytes)
+            WriteWholeFile(m_path, *m_bytes);
+        else
+            DeleteFileA(m_path.c_str());
+    }
+    CFileKeeper(const CFileKeeper&) = delete;
+    CFileKeeper& operator=(const CFileKeeper&) = delete;
+
+private:
+    std::string m_path;
+    std::optional<std::string> m_bytes;
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.rfind('\\'));
+}
+
+DWORD RunAndWait(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::string command = commandLine;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        throw std::runtime_error("cannot start " + commandLine);
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
+        throw std::runtime_error("the probe did not end");
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+TEST_F(SetupCapture, WindowsVersionChoosesTheLogAndTheLevel) {
+    const std::string probeName = "diagnostics_capture_probe.exe";
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    struct VersionCase {
+        const char* wineVersion;
+        std::string version;
+        std::string path;
+        std::string level;
+    };
+    const VersionCase cases[] = {
+        {"winxp", "5.1", std::string(windows) + "\\setupapi.log", "0xffff"},
+        {"win2k", "5.0", std::string(windows) + "\\setupapi.log", "0xffff"},
+        {"vista", "6.0", m_setupLog, "0x5050"},
+        {"win7", "6.1", m_setupLog, "0x5050"},
+    };
+    for (const VersionCase& c : cases) {
+        SCOPED_TRACE(c.wineVersion);
+        CFileKeeper keepLegacyLog(std::string(windows) + "\\setupapi.log");
+        WriteWholeFile(c.path, "earlier lines\r\n");
+        std::string report = m_folder.File("report.txt");
+        std::string probeLog = m_folder.File("probe.log");
+        {
+            CProgramVersion version(probeName, c.wineVersion);
+            ASSERT_EQ(RunAndWait("\"" + ProgramFolder() + "\\" + probeName + "\" \"" + probeLog +
+                                 "\" \"" + report + "\" \"grown under " + c.wineVersion + "\""),
+                      0u);
+        }
+        EXPECT_EQ(ReadWholeFile(report), "version=" + c.version + "\nstarted=1\nlevel=" + c.level +
+                                             "\npath=" + c.path + "\n");
+        EXPECT_EQ(ReadWholeFile(probeLog),
+                  kBegin + "grown under " + c.wineVersion + kEnd);
+        EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
+        DeleteFileA(m_setupLog.c_str());
+    }
 }
 
 }  // namespace
