@@ -1,1 +1,47 @@
-// to be written
+// Finding the package header in a whole file.
+#include "package/package_format.h"
+
+#include <cstring>
+
+namespace linkmoor::package {
+
+bool CheckFieldHolds(const uint8_t* header) {
+    const uint8_t key = header[kKeyByteOffset];
+    for (size_t i = 0; i < kCheckedSize; ++i) {
+        if (header[kCheckBlockOffset + i] != uint8_t(header[i] ^ key)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+size_t FindHeader(const uint8_t* data, size_t size) {
+    // Trying every start position is the same as restarting a failed partial match one byte
+    // after where it began, so a match that begins inside a failed one is never missed.
+    const auto* magic = reinterpret_cast<const uint8_t*>(kMagic);
+    if (size < kMagicSize) {
+        return kNotFound;
+    }
+    const size_t lastStart = size - kMagicSize;
+    for (size_t start = 0; start <= lastStart; ++start) {
+        const void* hit = std::memchr(data + start, magic[0], lastStart - start + 1);
+        if (hit == nullptr) {
+            return kNotFound;
+        }
+        start = size_t(static_cast<const uint8_t*>(hit) - data);
+        if (std::memcmp(data + start, magic, kMagicSize) != 0) {
+            continue;
+        }
+        // A candidate without room for its check field ends the search: nothing after it can
+        // have that room either.
+        if (size - start < kCheckFieldEnd) {
+            return kNotFound;
+        }
+        if (CheckFieldHolds(data + start)) {
+            return start;
+        }
+    }
+    return kNotFound;
+}
+
+}  // namespace linkmoor::package

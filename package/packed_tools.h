@@ -6,6 +6,7 @@
 // The work on the file's bytes is portable; only getting the bytes differs: OpenSelf and
 // Load(HANDLE) on Windows, LoadFile on other systems (the package tool).
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -70,6 +71,15 @@ public:
     std::map<std::string, Entry, ByteLess> m_files;
 
 private:
+    enum class InflateResult { kDone, kFailed, kNoMemory };
+
+    // Inflate with the reason of a failure: a damaged stream, or no memory for the contents.
+    InflateResult InflateStream(std::string& out, const uint8_t* stream, uint32_t length);
+
+    // Verifies and indexes the package whose header starts at `header`, with `available` bytes
+    // of the file from there on. Returns the status of the load.
+    int32_t LoadPackage(const uint8_t* header, size_t available);
+
     // Step shared by every way in: on failure, or when only verifying, the index is emptied.
     int EndLoad(int verifyOnly);
 };

@@ -109,7 +109,7 @@ def main(argv):
     parser.add_argument("--append-to")
     parser.add_argument("--trailer", type=int, default=0)
     parser.add_argument("--level", type=int, default=9)
-    args = parser.parse_args(argv)
+    args = parser.parse_intermixed_args(argv)
     if not 0 <= args.key <= 255:
         parser.error("--key must be a byte value")
     try:

@@ -1,0 +1,31 @@
+#pragma once
+// Helpers the package tests share: the generated contents the Python maker also produces, whole
+// files, and re-sealing a package after a test has changed its body on purpose.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace linkmoor::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// The maker's NAME:gen=SIZE,SEED contents: a 65536-byte xorshift32 block (low byte of the state
+// after each step), byte i = block[i % 65536] XOR ((i >> 16) & 0xFF).
+Bytes GeneratedContents(size_t size, uint32_t seed);
+
+Bytes ReadWholeFile(const std::string& path);
+
+// Path of a package made at build time by the Python maker.
+std::string MadePackage(const char* file);
+
+Bytes ToBytes(const std::string& text);
+
+// Writes a fresh body digest into the header at `headerAt`, so that a deliberate change inside
+// the body reaches the checks behind the digest.
+void ResealBody(Bytes& package, size_t headerAt = 0);
+
+// Writes a 32-bit little-endian value at `offset`.
+void PutLe32(Bytes& bytes, size_t offset, uint32_t value);
+
+}  // namespace linkmoor::test
