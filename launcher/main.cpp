@@ -1,5 +1,8 @@
+// The launcher's process entry.
 #include <windows.h>
 
+#include "launcher/entry.h"
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+    return linkmoor::LauncherMain(linkmoor::RunCustomerModule);
 }

@@ -1,0 +1,112 @@
+#include "launcher/entry.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "diagnostics/error_messages.h"
+#include "diagnostics/exception_ex.h"
+#include "diagnostics/unique_handle.h"
+#include "launcher/technician_id.h"
+#include "launcher/work_folder.h"
+
+namespace linkmoor {
+
+namespace {
+
+constexpr DWORD kPathSize = MAX_PATH;
+constexpr DWORD kVistaMajorVersion = 6;
+constexpr char kKernelDll[] = "kernel32.dll";
+constexpr char kSetDefaultDllDirectories[] = "SetDefaultDllDirectories";
+constexpr char kOpenVerb[] = "open";
+
+void ShowLegacyNotice() {
+    int choice = 0;
+    {
+        // The hook lives only while the notice is on screen.
+        UniqueHook hook(SetWindowsHookExA(WH_CBT, LegacyDialogHook, nullptr, GetCurrentThreadId()));
+        choice = MessageBoxA(nullptr, kLegacyNoticeText, kProductCaption,
+                             MB_YESNO | MB_ICONINFORMATION);
+    }
+    if (choice != IDYES) return;
+    ShellExecuteA(nullptr, kOpenVerb, kLegacyPageUrl, nullptr, nullptr, SW_SHOWMINIMIZED);
+}
+
+void ShowMessage(const ErrorMessage& message) {
+    MessageBoxA(nullptr, message.text.c_str(), message.caption, message.style);
+}
+
+std::string TechnicianIdOfThisLauncher(char* buffer, DWORD size) {
+    DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+    if (length == 0 || length >= size) return std::string();  // failed or cut short
+    return TechnicianIdFromPath(std::string(buffer, length));
+}
+
+HANDLE CreateLogFile(const char* workFolder) {
+    std::string path = std::string(workFolder) + "\\" + kLogFileName;
+    SECURITY_ATTRIBUTES attributes = {};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = nullptr;
+    attributes.bInheritHandle = TRUE;  // the customer module writes its standard error here
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+void RestrictDllSearchPath() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleA(kKernelDll);
+    if (!kernel) return;
+    auto setDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, kSetDefaultDllDirectories)));
+    if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+LRESULT CALLBACK LegacyDialogHook(int code, WPARAM wParam, LPARAM) {
+    if (code == HCBT_ACTIVATE) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        SetWindowTextA(GetDlgItem(box, IDYES), kLegacyOpenLabel);
+        SetWindowTextA(GetDlgItem(box, IDNO), kLegacyCloseLabel);
+    }
+    return 0;
+}
+
+int LauncherMain(RunStep run) {
+    RestrictDllSearchPath();
+
+    OSVERSIONINFOEXA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
+    if (version.dwMajorVersion < kVistaMajorVersion) {
+        ShowLegacyNotice();
+        return 0;
+    }
+
+    char path[kPathSize] = {};
+    const std::string technicianId = TechnicianIdOfThisLauncher(path, kPathSize);
+
+    std::fill(path, path + kPathSize, '\0');
+    if (!SelectWorkFolder(path, kPathSize)) {
+        MessageBoxA(nullptr, kNoWorkFolderText, kProductCaption, MB_ICONEXCLAMATION);
+        return 0;
+    }
+
+    // Closed after the message box, when the entry returns.
+    UniqueFile logFile(CreateLogFile(path));
+    try {
+        run(logFile.Get(), path, technicianId);
+    } catch (CExceptionEx* error) {
+        std::unique_ptr<CExceptionEx> owned(error);
+        ShowMessage(ChooseErrorMessage(*owned));
+    } catch (const std::bad_alloc&) {
+        ShowMessage(OutOfMemoryMessage());
+    } catch (...) {
+        ShowMessage(UnexpectedErrorMessage());
+    }
+    return 0;
+}
+
+}  // namespace linkmoor

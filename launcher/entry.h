@@ -1,0 +1,41 @@
+#pragma once
+// The launcher's start-up flow: the Windows version gate with its legacy notice, the technician
+// identifier from the file name, the work folder, the log file, one customer-module run and the
+// message box for whatever ends the run.
+
+#include <windows.h>
+
+#include <string>
+
+namespace linkmoor {
+
+inline constexpr char kLegacyNoticeText[] =
+    "This version of the program is designed to run on Windows Vista or newer.\n"
+    "If you need to use it on Windows XP or Windows 2003 Server,\n"
+    "please visit our website to download a legacy version.";
+inline constexpr char kLegacyOpenLabel[] = "Open Website";
+inline constexpr char kLegacyCloseLabel[] = "Close";
+inline constexpr char kLegacyPageUrl[] =
+    "https://www.fernhollow.example/linkmoor-technician-legacy.html";
+inline constexpr char kNoWorkFolderText[] = "Error while unpacking modules in template folder";
+inline constexpr char kLogFileName[] = "linkmoor-technician-customer-module.log";
+
+// One customer-module run with the log handle, the work folder and the identifier.
+using RunStep = void (*)(HANDLE logFile, const char* workFolder, const std::string& technicianId);
+
+// The run the shipped launcher performs: a CSilentInstaller constructed and destroyed at once.
+void RunCustomerModule(HANDLE logFile, const char* workFolder, const std::string& technicianId);
+
+// The whole start-up flow with `run` as its run step; always 0. Tests pass a run step of their
+// own to raise the failures that a real run cannot be brought to raise under Wine.
+int LauncherMain(RunStep run);
+
+// Renames the legacy notice's Yes and No buttons each time the box is activated.
+LRESULT CALLBACK LegacyDialogHook(int code, WPARAM wParam, LPARAM lParam);
+
+// Libraries loaded at run time come from the system directory only, never from the launcher's
+// own (download) folder. Resolved at run time: the call exists from Windows 8 and on Windows 7
+// and Vista with the update that added it; without it nothing changes.
+void RestrictDllSearchPath();
+
+}  // namespace linkmoor

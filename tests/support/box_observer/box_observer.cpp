@@ -1,0 +1,93 @@
+// Starts a program, waits for each message box it shows, writes what the box says to a file and
+// presses the named button; at the end writes the program's exit code.
+//
+// Usage: box_observer OUTFILE LABEL TIMEOUT_MS PROGRAM [ARGUMENT...]
+// LABEL is the button to press on every box ("-" closes the box with WM_CLOSE instead).
+// OUTFILE receives, per box, a line "box" and the lines of FormatBox plus "pressed=<label>"; then
+// "exit=<code>" or "exit=timeout" (the program is then ended).
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "box_reader.h"
+#include "diagnostics/unique_handle.h"
+
+namespace {
+
+std::string Quoted(const char* argument) {
+    std::string out = "\"";
+    out += argument;
+    out += "\"";
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace linkmoor;
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: box_observer OUTFILE LABEL TIMEOUT_MS PROGRAM [ARG...]\n");
+        return 2;
+    }
+    const char* outPath = argv[1];
+    const std::string label = argv[2];
+    const DWORD timeoutMs = DWORD(std::strtoul(argv[3], nullptr, 10));
+
+    std::string commandLine = Quoted(argv[4]);
+    for (int i = 5; i < argc; ++i) commandLine += " " + Quoted(argv[i]);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(argv[4], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        std::fprintf(stderr, "box_observer: cannot start %s: error %lu\n", argv[4],
+                     GetLastError());
+        return 3;
+    }
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+
+    std::string report;
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) break;
+        HWND box = test::WaitForBox(info.dwProcessId, process.Get(), timeoutMs - elapsed);
+        if (!box) break;
+        report += "box\n" + test::FormatBox(test::ReadBox(box));
+        if (label == "-") {
+            PostMessageA(box, WM_CLOSE, 0, 0);
+            report += "pressed=-\n";
+        } else if (test::PressButton(box, label)) {
+            report += "pressed=" + label + "\n";
+        } else {
+            PostMessageA(box, WM_CLOSE, 0, 0);
+            report += "pressed=none\n";
+        }
+        // Let the box go away before looking for the next one.
+        while (test::FindBox(info.dwProcessId) == box && GetTickCount() - start < timeoutMs) {
+            Sleep(20);
+        }
+    }
+
+    DWORD elapsed = GetTickCount() - start;
+    DWORD rest = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+    if (WaitForSingleObject(process.Get(), rest) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.Get(), &code);
+        report += "exit=" + std::to_string(code) + "\n";
+    } else {
+        TerminateProcess(process.Get(), 1);
+        report += "exit=timeout\n";
+    }
+
+    FILE* out = std::fopen(outPath, "wb");
+    if (!out) return 4;
+    std::fwrite(report.data(), 1, report.size(), out);
+    std::fclose(out);
+    return 0;
+}

@@ -1,0 +1,206 @@
+// The entry's start-up flow under Wine with a run step of the test's own. The run step stands in
+// for failures a real run cannot be brought to under Wine (an unreadable own file, an
+// allocation failure); the boxes are read and pressed from a second thread.
+#include "launcher/entry.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "box_reader.h"
+#include "diagnostics/exception_ex.h"
+
+namespace {
+
+constexpr char kLogName[] = "linkmoor-technician-customer-module.log";
+
+std::string UserTempWithoutBackslash() {
+    char buffer[MAX_PATH] = {};
+    DWORD length = GetTempPathA(MAX_PATH, buffer);
+    std::string path(buffer, length);
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+std::string LogPath() { return UserTempWithoutBackslash() + "\\" + kLogName; }
+
+std::string ReadFileBytes(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[4096];
+    DWORD count = 0;
+    ReadFile(file, buffer, sizeof(buffer), &count, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, count);
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD count = 0;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &count, nullptr);
+    CloseHandle(file);
+}
+
+// Closed by the entry: the file can be opened without sharing again.
+bool LogIsClosed() {
+    HANDLE file = CreateFileA(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// What the run step saw.
+struct RunRecord {
+    int calls = 0;
+    HANDLE logFile = INVALID_HANDLE_VALUE;
+    DWORD handleFlags = 0;
+    std::string workFolder;
+    std::string technicianId;
+};
+RunRecord g_run;
+
+void RecordArguments(HANDLE logFile, const char* workFolder, const std::string& technicianId) {
+    ++g_run.calls;
+    g_run.logFile = logFile;
+    GetHandleInformation(logFile, &g_run.handleFlags);
+    g_run.workFolder = workFolder;
+    g_run.technicianId = technicianId;
+}
+
+void WritingRun(HANDLE logFile, const char* workFolder, const std::string& technicianId) {
+    RecordArguments(logFile, workFolder, technicianId);
+    DWORD count = 0;
+    WriteFile(logFile, "run\r\n", 5, &count, nullptr);
+}
+
+// Installer errors counted as they are deleted: the entry owns and deletes what it catches.
+std::atomic<int> g_deleted{0};
+struct CountedError : linkmoor::CExceptionEx {
+    using CExceptionEx::CExceptionEx;
+    ~CountedError() override { ++g_deleted; }
+};
+
+void UnreadableOwnFile(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0xFFFF, 0xFFFF, 1359));
+}
+void OutOfMemoryInReader(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0xFFFF, 0xFFFD, 1359));
+}
+void LaunchFailure(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0, 168, 5));
+}
+void AllocationFailure(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    throw std::bad_alloc();
+}
+void OtherFailure(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    throw std::runtime_error("not an installer error");
+}
+
+class LauncherEntry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_run = RunRecord();
+        g_deleted = 0;
+    }
+};
+
+TEST_F(LauncherEntry, RunsOnceWithInheritableLogInUserTempAndClosesIt) {
+    WriteFileBytes(LogPath(), "an earlier run's much longer log\r\n");
+    EXPECT_EQ(linkmoor::LauncherMain(WritingRun), 0);
+    EXPECT_EQ(g_run.calls, 1);
+    EXPECT_NE(g_run.logFile, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(g_run.handleFlags & HANDLE_FLAG_INHERIT);
+    EXPECT_EQ(g_run.workFolder, UserTempWithoutBackslash());
+    EXPECT_EQ(g_run.technicianId, "");  // the test program's name carries no identifier
+    // Truncated, not appended to.
+    EXPECT_EQ(ReadFileBytes(LogPath()), "run\r\n");
+    EXPECT_TRUE(LogIsClosed());
+    DeleteFileA(LogPath().c_str());
+}
+
+struct BoxCase {
+    const char* name;
+    linkmoor::RunStep run;
+    const char* text;
+    const char* caption;
+    bool icon;
+    int deleted;  // installer errors deleted by the entry
+};
+
+class LauncherEntryBoxes : public LauncherEntry, public ::testing::WithParamInterface<BoxCase> {};
+
+TEST_P(LauncherEntryBoxes, ShowsTheMessageAndReturnsZero) {
+    const BoxCase& c = GetParam();
+    linkmoor::test::BoxContents seen;
+    bool pressed = false;
+    std::thread watcher([&] {
+        HWND box = linkmoor::test::WaitForBox(GetCurrentProcessId(), nullptr, 20000);
+        if (!box) return;
+        seen = linkmoor::test::ReadBox(box);
+        pressed = linkmoor::test::PressButton(box, "OK");
+    });
+    EXPECT_EQ(linkmoor::LauncherMain(c.run), 0);
+    watcher.join();
+
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(seen.text, c.text);
+    EXPECT_EQ(seen.caption, c.caption);
+    EXPECT_EQ(seen.hasIcon, c.icon);
+    ASSERT_EQ(seen.buttons.size(), 1u);
+    EXPECT_EQ(seen.buttons[0].first, IDOK);
+    EXPECT_EQ(g_run.calls, 1);
+    EXPECT_EQ(g_deleted, c.deleted);
+    EXPECT_TRUE(LogIsClosed());
+    DeleteFileA(LogPath().c_str());
+}
+
+constexpr char kProduct[] = "Linkmoor Technician Edition - Customer Module";
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, LauncherEntryBoxes,
+    ::testing::Values(
+        BoxCase{"UnreadableOwnFile", UnreadableOwnFile, "Error while unpacking modules.", kProduct,
+                true, 1},
+        BoxCase{"OutOfMemoryInReader", OutOfMemoryInReader,
+                "Not enough system resourses to complete the installation.", kProduct, true, 1},
+        BoxCase{"LaunchFailure", LaunchFailure, "Module: 0 Line 168 Err 0x5\n",
+                "Installation Error", false, 1},
+        BoxCase{"AllocationFailure", AllocationFailure,
+                "Not enough system resourses to complete the installation.", kProduct, true, 0},
+        BoxCase{"OtherFailure", OtherFailure, "Unexpected error.", kProduct, true, 0}),
+    [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
+
+TEST(LegacyDialogHook, RenamesYesAndNoAtActivation) {
+    linkmoor::test::BoxContents seen;
+    std::thread watcher([&] {
+        HWND box = linkmoor::test::WaitForBox(GetCurrentProcessId(), nullptr, 20000);
+        if (!box) return;
+        seen = linkmoor::test::ReadBox(box);
+        linkmoor::test::PressButton(box, "Close");
+    });
+    HHOOK hook = SetWindowsHookExA(WH_CBT, linkmoor::LegacyDialogHook, nullptr,
+                                   GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    int choice = MessageBoxA(nullptr, "notice", "caption", MB_YESNO | MB_ICONINFORMATION);
+    UnhookWindowsHookEx(hook);
+    watcher.join();
+    EXPECT_EQ(choice, IDNO);
+    ASSERT_EQ(seen.buttons.size(), 2u);
+    EXPECT_EQ(seen.buttons[0], std::make_pair(IDYES, std::string("Open Website")));
+    EXPECT_EQ(seen.buttons[1], std::make_pair(IDNO, std::string("Close")));
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// Work-folder choice under Wine: the real probe, and the order and bounds of the candidates.
+#include "launcher/work_folder.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string UserTempWithoutBackslash() {
+    char buffer[MAX_PATH] = {};
+    DWORD length = GetTempPathA(MAX_PATH, buffer);
+    std::string path(buffer, length);
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    return path;
+}
+
+std::string SystemTemp() {
+    char buffer[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer) + "\\Temp";
+}
+
+std::string OwnFolder() {
+    char buffer[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    std::string path(buffer);
+    return path.substr(0, path.rfind('\\'));
+}
+
+bool FolderHoldsProbeFiles(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\__try__temporary__file__*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+bool IsVolumeGuidPath(const std::string& path) {
+    return path.rfind("\\\\?\\Volume{", 0) == 0 && path.back() == '}';
+}
+
+// The probe that records every candidate and lets only the ones `accept` names pass.
+std::vector<std::string> g_probed;
+bool (*g_accept)(const std::string&) = nullptr;
+
+bool RecordingProbe(const char* folder) {
+    g_probed.push_back(folder);
+    return g_accept && g_accept(folder);
+}
+
+class WorkFolderSelection : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_probed.clear();
+        g_accept = nullptr;
+    }
+};
+
+TEST(ProbeFolder, WritesAndLeavesNothingBehind) {
+    std::string folder = UserTempWithoutBackslash() + "\\probe-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EXPECT_TRUE(linkmoor::ProbeFolder(folder.c_str()));
+    EXPECT_FALSE(FolderHoldsProbeFiles(folder));
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "folder not empty: " << GetLastError();
+}
+
+TEST(ProbeFolder, FailsWhereNoFileCanBeCreated) {
+    // A plain file standing where the folder should be: every create inside it fails.
+    std::string blocker = UserTempWithoutBackslash() + "\\probe-blocker";
+    HANDLE file = CreateFileA(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_FALSE(linkmoor::ProbeFolder(blocker.c_str()));
+    EXPECT_FALSE(linkmoor::ProbeFolder("C:\\no-such-folder-for-probe"));
+    DeleteFileA(blocker.c_str());
+}
+
+TEST(ProbeFolder, ThroughAVolumeGuidPathFailsUnderThisSystem) {
+    // Wine cannot create files through a volume GUID path; the selection passes volumes over
+    // here, which is why the volume candidate's success is tested with a recording probe.
+    char volume[MAX_PATH] = {};
+    HANDLE search = FindFirstVolumeA(volume, MAX_PATH);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindVolumeClose(search);
+    std::string path(volume);
+    path.pop_back();
+    EXPECT_FALSE(linkmoor::ProbeFolder(path.c_str()));
+}
+
+TEST_F(WorkFolderSelection, OrdinarySystemChoosesUserTempWithoutBackslash) {
+    char buffer[MAX_PATH] = {};
+    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH));
+    EXPECT_EQ(std::string(buffer), UserTempWithoutBackslash());
+    EXPECT_NE(std::string(buffer).back(), '\\');
+    EXPECT_FALSE(FolderHoldsProbeFiles(buffer));
+}
+
+TEST_F(WorkFolderSelection, TriesCandidatesInOrderAndFailsWhenNonePasses) {
+    char buffer[MAX_PATH] = {};
+    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    ASSERT_GE(g_probed.size(), 3u);
+    EXPECT_EQ(g_probed.front(), UserTempWithoutBackslash());
+    EXPECT_EQ(g_probed[1], SystemTemp());
+    EXPECT_EQ(g_probed.back(), OwnFolder());
+    // Between them: the volumes with a drive letter (Wine has C: and Z:), by GUID path.
+    std::vector<std::string> volumes(g_probed.begin() + 2, g_probed.end() - 1);
+    EXPECT_EQ(volumes.size(), 2u);
+    for (const std::string& volume : volumes) {
+        EXPECT_TRUE(IsVolumeGuidPath(volume)) << volume;
+    }
+}
+
+TEST_F(WorkFolderSelection, WritableVolumeRootIsChosenByItsGuidPath) {
+    // Stands in for a volume whose root can be written (Wine cannot create files there).
+    g_accept = [](const std::string& folder) { return IsVolumeGuidPath(folder); };
+    char buffer[MAX_PATH] = {};
+    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    EXPECT_TRUE(IsVolumeGuidPath(buffer)) << buffer;
+    EXPECT_EQ(g_probed.size(), 3u);  // user temp, system temp, the first volume
+}
+
+TEST_F(WorkFolderSelection, OwnFolderIsTheLastResort) {
+    static std::string own = OwnFolder();
+    g_accept = [](const std::string& folder) { return folder == own; };
+    char buffer[MAX_PATH] = {};
+    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    EXPECT_EQ(std::string(buffer), own);
+}
+
+TEST_F(WorkFolderSelection, CandidatesThatDoNotFitTheBufferAreSkipped) {
+    // Every real candidate is longer than 8 characters; none may be probed cut short.
+    char buffer[9];
+    std::fill(buffer, buffer + sizeof(buffer), 'x');
+    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, sizeof(buffer), RecordingProbe));
+    for (const std::string& folder : g_probed) {
+        EXPECT_LT(folder.size(), sizeof(buffer)) << folder;
+    }
+    EXPECT_TRUE(g_probed.empty());
+}
+
+TEST_F(WorkFolderSelection, SystemTempIsSkippedWhenTempDoesNotFit) {
+    // Room for the Windows directory ("C:\windows", 10 characters) but not for "\Temp".
+    char buffer[14] = {};
+    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, sizeof(buffer), RecordingProbe));
+    for (const std::string& folder : g_probed) {
+        EXPECT_LT(folder.size(), sizeof(buffer)) << folder;
+        EXPECT_NE(folder, SystemTemp());
+    }
+}
+
+}  // namespace
