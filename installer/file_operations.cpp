@@ -27,8 +27,8 @@ bool PathExists(const std::string& path) {
 }
 
 HANDLE CreateForWriting(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return InstallerSeams().createFile(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 [[noreturn]] void Throw(uint16_t line, uint32_t error) {

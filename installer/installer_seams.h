@@ -1,7 +1,8 @@
 #pragma once
 // The few system calls of the engine that tests replace to stand in for conditions Wine cannot
 // produce: a token without the Administrators group, a failing service manager, an old Windows
-// version, a short write, no memory for the log object or the package reader. Every entry
+// version, a short write, a temporary file that cannot be created beside a file just copied, no
+// memory for the log object or the package reader. Every entry
 // defaults to the real call; nothing outside tests changes them.
 
 #include <windows.h>
@@ -16,6 +17,7 @@ struct CInstallerSeams {
     decltype(&::OpenSCManagerA) openSCManager = &::OpenSCManagerA;
     decltype(&::GetVersionExA) getVersionEx = &::GetVersionExA;
     decltype(&::WriteFile) writeFile = &::WriteFile;
+    decltype(&::CreateFileA) createFile = &::CreateFileA;  // files the engine writes
     // Allocation of the log object and the package reader; null stands for no memory.
     CSetupLogApi* (*newLog)(HANDLE logFile) = &NewLog;
     CPackedTools* (*newReader)() = &NewReader;

@@ -1,0 +1,211 @@
+// Operations the engine leaves to the next reboot, read back from the list Windows keeps
+// (PendingFileRenameOperations). Each test clears the list first and checks only its own entries.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "installer_test_support.h"
+
+namespace linkmoor::test {
+namespace {
+
+const uint8_t kData[] = {'n', 'e', 'w', ' ', 'd', 'a', 't', 'a'};
+const std::string kDataBytes(reinterpret_cast<const char*>(kData), sizeof(kData));
+const std::string kWarning = "Warning: === Reboot required to complete operation ===\r\n";
+
+using Pair = std::pair<std::string, std::string>;
+
+std::vector<Pair> PendingPairs() {
+    std::vector<std::string> strings = ReadPendingRenames();
+    std::vector<Pair> pairs;
+    for (size_t i = 0; i + 1 < strings.size(); i += 2) pairs.push_back({strings[i], strings[i + 1]});
+    return pairs;
+}
+
+bool HasPending(const Pair& pair) {
+    std::vector<Pair> pairs = PendingPairs();
+    return std::find(pairs.begin(), pairs.end(), pair) != pairs.end();
+}
+
+// A second handle that lets others read only: the file can be copied but not written or deleted.
+class CHeldFile {
+public:
+    explicit CHeldFile(const std::string& path)
+        : m_handle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~CHeldFile() { CloseHandle(m_handle); }
+    bool IsHeld() const { return m_handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE m_handle;
+};
+
+class RebootDeferral : public testing::Test {
+protected:
+    void SetUp() override { ClearPendingRenames(); }
+    void TearDown() override { ClearPendingRenames(); }
+
+    CTempFolder m_folder;
+    CLogFile m_logFile{m_folder.Join("engine.log")};
+    std::unique_ptr<CTestInstaller> m_engine{new CTestInstaller(m_logFile.Handle())};
+    const char* Dir() const { return m_folder.Path().c_str(); }
+    std::string FinishLog() {
+        m_engine.reset();
+        return m_logFile.Contents();
+    }
+};
+
+TEST_F(RebootDeferral, FileInUseIsReplacedAtRebootFromATemporaryFile) {
+    const std::string path = m_folder.Join("service.exe");
+    WriteFileBytes(path, "running");
+    CHeldFile held(path);
+    ASSERT_TRUE(held.IsHeld());
+
+    m_engine->InstallFile("service.exe", Dir(), kData, sizeof(kData));
+
+    EXPECT_EQ(m_engine->m_rebootRequired, 1);
+    EXPECT_EQ(ReadFileBytes(path), "running");
+    ASSERT_EQ(m_engine->m_backups.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(m_engine->m_backups.at(path)), "running");
+    ASSERT_EQ(m_engine->m_installed.size(), 1u);
+    const std::string tmp = m_engine->m_installed.begin()->first;
+    EXPECT_EQ(m_engine->m_installed.begin()->second, 1);
+    EXPECT_NE(tmp, path);
+    EXPECT_EQ(tmp.rfind(m_folder.Path() + "\\ser", 0), 0u) << tmp;
+    EXPECT_EQ(ReadFileBytes(tmp), kDataBytes);
+    EXPECT_TRUE(HasPending({NtPath(tmp), "!" + NtPath(path)}));
+
+    // Removing what was written takes the temporary file away; the reboot then finds no source.
+    m_engine->RemoveInstallFiles();
+    EXPECT_FALSE(PathExists(tmp));
+    EXPECT_EQ(FinishLog(), "Install File: " + path + "\r\n" + kWarning +
+                               "RemoveInstallFiles: " + tmp + "\r\n");
+}
+
+TEST_F(RebootDeferral, FolderWithContentsIsRemovedAtReboot) {
+    const std::string sub = m_folder.Join("run");
+    CreateDirectoryA(sub.c_str(), nullptr);
+    WriteFileBytes(sub + "\\left.txt", "x");
+
+    m_engine->DeleteDirectory(sub.c_str());
+
+    EXPECT_EQ(m_engine->m_rebootRequired, 1);
+    EXPECT_TRUE(PathExists(sub));
+    EXPECT_TRUE(HasPending({NtPath(sub), ""}));
+    EXPECT_EQ(FinishLog(), "DeleteDirectory: " + sub + "\r\n" +
+                               "Warning: === Reboot required to complete operation === (0x91)\r\n");
+}
+
+TEST_F(RebootDeferral, FileInUseIsDeletedAtReboot) {
+    const std::string path = m_folder.Join("companion.log");
+    WriteFileBytes(path, "busy");
+    CHeldFile held(path);
+
+    m_engine->DeleteFile(Dir(), "companion.log");
+
+    EXPECT_EQ(m_engine->m_rebootRequired, 1);
+    EXPECT_TRUE(PathExists(path));
+    EXPECT_TRUE(HasPending({NtPath(path), ""}));
+    EXPECT_EQ(FinishLog(), "DeleteFile: " + path + "\r\n" + kWarning);
+}
+
+TEST_F(RebootDeferral, RecordedFileThatVanishedStillAsksForAReboot) {
+    m_engine->InstallFile("gone.dll", Dir(), kData, 4);
+    m_engine->InstallFile("kept.dll", Dir(), kData, 4);
+    const std::string gone = m_folder.Join("gone.dll");
+    const std::string kept = m_folder.Join("kept.dll");
+    ASSERT_TRUE(DeleteFileA(gone.c_str()));
+    CHeldFile held(kept);
+
+    m_engine->RemoveInstallFiles();
+
+    EXPECT_EQ(m_engine->m_rebootRequired, 1);
+    EXPECT_TRUE(HasPending({NtPath(kept), ""}));
+    EXPECT_EQ(FinishLog(), "Install File: " + gone + "\r\nInstall File: " + kept + "\r\n" +
+                               "RemoveInstallFiles: " + gone + "\r\n" + kWarning +
+                               "RemoveInstallFiles: " + kept + "\r\n" + kWarning);
+}
+
+// --- Errors that need a seam ---------------------------------------------------------------
+
+// Stands in for a short write (a full disk): half of the bytes, then ERROR_DISK_FULL.
+BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+    BOOL ok = WriteFile(file, data, size / 2, written, nullptr);
+    SetLastError(ERROR_DISK_FULL);
+    return ok && size == 0;
+}
+
+// Stands in for a folder in which the temporary file cannot be created right after the backup
+// copy beside it was (a quota or a full disk reached in between): only ".tmp" names fail.
+HANDLE WINAPI NoTemporaryFiles(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                               DWORD disposition, DWORD flags, HANDLE templateFile) {
+    std::string path(name);
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".tmp") == 0) {
+        SetLastError(ERROR_DISK_FULL);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(name, access, share, sa, disposition, flags, templateFile);
+}
+
+TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
+    struct Case {
+        const char* what;
+        bool existing;
+        bool held;
+        bool failTemp;
+        int line;
+        bool deferred;  // the replacement was registered and the warning written
+    };
+    const Case cases[] = {
+        {"short write into a new file", false, false, false, 998, false},
+        {"short write over an existing file", true, false, false, 998, false},
+        {"short write into the temporary file of a file in use", true, true, false, 972, true},
+        {"temporary file cannot be created", true, true, true, 962, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearPendingRenames();
+        CTempFolder folder;
+        const std::string path = folder.Join("target.bin");
+        if (c.existing) WriteFileBytes(path, "old");
+        std::unique_ptr<CHeldFile> held(c.held ? new CHeldFile(path) : nullptr);
+        CLogFile log(folder.Join("case.log"));
+        std::unique_ptr<CExceptionEx> error;
+        {
+            CTestInstaller engine(log.Handle());
+            CSeamsRestorer restore;
+            if (c.failTemp) {
+                InstallerSeams().createFile = &NoTemporaryFiles;
+            } else {
+                InstallerSeams().writeFile = &HalfWrite;
+            }
+            error = CatchError(
+                [&] { engine.InstallFile("target.bin", folder.Path().c_str(), kData, 8); });
+            // What was recorded before the throw stays recorded.
+            EXPECT_EQ(engine.m_backups.size(), c.existing ? 1u : 0u);
+            if (!c.existing) EXPECT_EQ(engine.m_installed, (CInstaller::PathMap{{path, 1}}));
+            if (c.existing && !c.deferred) EXPECT_TRUE(engine.m_installed.empty());
+            EXPECT_EQ(engine.m_rebootRequired, c.deferred ? 1 : 0);
+            if (c.deferred) {
+                ASSERT_EQ(engine.m_installed.size(), 1u);
+                const std::string tmp = engine.m_installed.begin()->first;
+                EXPECT_EQ(ReadFileBytes(tmp), "new ");
+                EXPECT_TRUE(HasPending({NtPath(tmp), "!" + NtPath(path)}));
+            }
+        }
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->m_module, 19);
+        EXPECT_EQ(error->m_line, c.line);
+        EXPECT_EQ(error->m_error, uint32_t(ERROR_DISK_FULL));
+        EXPECT_EQ(log.Contents(),
+                  "Install File: " + path + "\r\n" + (c.deferred ? kWarning : std::string()));
+        held.reset();
+        if (!c.existing) EXPECT_EQ(ReadFileBytes(path), "new ");
+    }
+}
+
+}  // namespace
+}  // namespace linkmoor::test
