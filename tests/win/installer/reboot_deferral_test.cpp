@@ -207,5 +207,42 @@ TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
     }
 }
 
+// Wine refuses to add to a PendingFileRenameOperations value that is not REG_MULTI_SZ and sets
+// no error of its own: the code is what the calls before left (0 after a whole write, the disk-
+// full of a short write). The failed registration is raised in place of the short write.
+TEST_F(RebootDeferral, ReplacementThatCannotBeRegistered) {
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                            "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                            KEY_SET_VALUE, &key),
+              0);
+    for (bool shortWrite : {false, true}) {
+        SCOPED_TRACE(shortWrite ? "with a short write" : "whole write");
+        RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>("not a list"), 11);
+        CTempFolder folder;
+        const std::string path = folder.Join("target.bin");
+        WriteFileBytes(path, "old");
+        CHeldFile held(path);
+        CLogFile log(folder.Join("case.log"));
+        std::unique_ptr<CExceptionEx> error;
+        {
+            CTestInstaller engine(log.Handle());
+            CSeamsRestorer restore;
+            if (shortWrite) InstallerSeams().writeFile = &HalfWrite;
+            error = CatchError(
+                [&] { engine.InstallFile("target.bin", folder.Path().c_str(), kData, 8); });
+            EXPECT_EQ(engine.m_rebootRequired, 1);
+            EXPECT_EQ(engine.m_installed.size(), 1u);
+        }
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->m_module, 19);
+        EXPECT_EQ(error->m_line, 981);
+        EXPECT_EQ(error->m_error, shortWrite ? uint32_t(ERROR_DISK_FULL) : 0u);
+        EXPECT_EQ(log.Contents(), "Install File: " + path + "\r\n" + kWarning);
+    }
+    RegCloseKey(key);
+}
+
 }  // namespace
 }  // namespace linkmoor::test
