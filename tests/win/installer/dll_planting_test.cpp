@@ -1,0 +1,70 @@
+// The engine resolves entry points of msi.dll and newdev.dll. It runs elevated from wherever the
+// customer saved it, so a DLL of either name beside it must never be loaded. The planted copies
+// stand beside this program, and Wine is told to prefer native DLLs for both names.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "installer_test_support.h"
+
+namespace linkmoor::test {
+namespace {
+
+struct Library {
+    const char* file;
+    const char* variable;  // set by the planted copy when it runs
+};
+const Library kLibraries[] = {{"msi.dll", "LINKMOOR_PLANTED_MSI"},
+                              {"newdev.dll", "LINKMOOR_PLANTED_NEWDEV"}};
+
+bool PlantedCopyRan(const Library& library) {
+    char value[8] = {};
+    return GetEnvironmentVariableA(library.variable, value, sizeof(value)) > 0;
+}
+
+std::string ModulePath(HMODULE module) {
+    char path[MAX_PATH + 1] = {};
+    GetModuleFileNameA(module, path, MAX_PATH);
+    return path;
+}
+
+std::string ProgramFolder() {
+    std::string path = ModulePath(nullptr);
+    return path.substr(0, path.rfind('\\'));
+}
+
+TEST(SystemLibraries, PlantedCopiesBesideTheProgramAreNeverLoaded) {
+    // First show that the plant works: a bare-name load picks the copy beside the program.
+    for (const Library& library : kLibraries) {
+        SCOPED_TRACE(library.file);
+        ASSERT_TRUE(PathExists(ProgramFolder() + "\\" + library.file));
+        SetEnvironmentVariableA(library.variable, nullptr);
+        HMODULE planted = LoadLibraryA(library.file);
+        ASSERT_NE(planted, nullptr);
+        EXPECT_TRUE(PlantedCopyRan(library));
+        EXPECT_EQ(ModulePath(planted), ProgramFolder() + "\\" + library.file);
+        FreeLibrary(planted);
+        ASSERT_EQ(GetModuleHandleA(library.file), nullptr);
+        SetEnvironmentVariableA(library.variable, nullptr);
+    }
+
+    CInstaller installer(INVALID_HANDLE_VALUE, false, true, false, false);
+
+    char system[MAX_PATH + 1] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    for (const Library& library : kLibraries) {
+        SCOPED_TRACE(library.file);
+        EXPECT_FALSE(PlantedCopyRan(library));
+        HMODULE loaded = GetModuleHandleA(library.file);
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(ModulePath(loaded), std::string(system) + "\\" + library.file);
+    }
+    // The planted copies export nothing; the system's msi.dll carries both entry points.
+    EXPECT_NE(installer.m_msiEnumPatchesExA, nullptr);
+    EXPECT_NE(installer.m_msiGetPatchInfoExA, nullptr);
+}
+
+}  // namespace
+}  // namespace linkmoor::test
