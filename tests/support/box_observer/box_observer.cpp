@@ -1,7 +1,9 @@
 // Starts a program, waits for each message box it shows, writes what the box says to a file and
 // presses the named button; at the end writes the program's exit code.
 //
-// Usage: box_observer OUTFILE LABEL TIMEOUT_MS PROGRAM [ARGUMENT...]
+// Usage: box_observer [--env NAME=VALUE]... OUTFILE LABEL TIMEOUT_MS PROGRAM [ARGUMENT...]
+// --env sets a variable for the program (TMP and TEMP under Wine are otherwise taken from the
+// registry, which is shared by the whole prefix).
 // LABEL is the button to press on every box ("-" closes the box with WM_CLOSE instead).
 // OUTFILE receives, per box, a line "box" and the lines of FormatBox plus "pressed=<label>"; then
 // "exit=<code>" or "exit=timeout" (the program is then ended).
@@ -28,8 +30,18 @@ std::string Quoted(const char* argument) {
 
 int main(int argc, char** argv) {
     using namespace linkmoor;
+    while (argc > 2 && std::string(argv[1]) == "--env") {
+        std::string assignment = argv[2];
+        size_t equals = assignment.find('=');
+        if (equals == std::string::npos) return 2;
+        SetEnvironmentVariableA(assignment.substr(0, equals).c_str(),
+                                assignment.substr(equals + 1).c_str());
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 5) {
-        std::fprintf(stderr, "usage: box_observer OUTFILE LABEL TIMEOUT_MS PROGRAM [ARG...]\n");
+        std::fprintf(stderr, "usage: box_observer [--env NAME=VALUE]... OUTFILE LABEL TIMEOUT_MS "
+                             "PROGRAM [ARG...]\n");
         return 2;
     }
     const char* outPath = argv[1];
