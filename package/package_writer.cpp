@@ -97,19 +97,23 @@ WriteResult BuildPackage(const std::vector<PackageInput>& entries, uint8_t keyBy
         body.insert(body.end(), stream.begin(), stream.end());
     }
 
-    WriteResult result;
-    std::vector<uint8_t>& out = result.bytes;
-    out.reserve(kHeaderSize + body.size());
-    out.insert(out.end(), kMagic, kMagic + kMagicSize);
-    out.push_back(keyByte);
+    uint8_t header[kHeaderSize];
+    std::memcpy(header, kMagic, kMagicSize);
+    header[kKeyByteOffset] = keyByte;
     for (size_t i = 0; i < kCheckedSize; ++i) {
-        out.push_back(uint8_t(out[i] ^ keyByte));
+        header[kCheckBlockOffset + i] = uint8_t(header[i] ^ keyByte);
     }
-    AppendLe32(out, uint32_t(body.size()));
-    AppendLe32(out, uint32_t(entries.size()));
+    WriteLe32(header + kBodyLengthOffset, uint32_t(body.size()));
+    WriteLe32(header + kEntryCountOffset, uint32_t(entries.size()));
     const Md5Digest bodyDigest = CMd5::Of(body.data(), body.size());
-    out.insert(out.end(), bodyDigest.begin(), bodyDigest.end());
-    out.insert(out.end(), body.begin(), body.end());
+    std::memcpy(header + kBodyDigestOffset, bodyDigest.data(), kDigestSize);
+
+    WriteResult result;
+    result.bytes.resize(kHeaderSize + body.size());
+    std::memcpy(result.bytes.data(), header, kHeaderSize);
+    if (!body.empty()) {
+        std::memcpy(result.bytes.data() + kHeaderSize, body.data(), body.size());
+    }
     result.ok = true;
     return result;
 }

@@ -1,0 +1,199 @@
+// The reader's Windows way in. This program runs with a package appended after its own image;
+// started with a child option it instead reports what OpenSelf made of the file it runs from.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "diagnostics/unique_handle.h"
+#include "package/package_format.h"
+#include "package/packed_tools.h"
+#include "package_test_support.h"
+
+namespace linkmoor {
+namespace {
+
+using test::Bytes;
+
+constexpr char kChildOpenSelf[] = "--child-open-self";
+constexpr char kChildOpenSelfRenamed[] = "--child-open-self-renamed";
+constexpr int kChildExitBase = 10;  // the child exits with 10 - m_status
+
+std::string OwnPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+int ChildMain(bool renameFirst) {
+    const std::string path = OwnPath();
+    const std::string moved = path + ".moved";
+    if (renameFirst && !MoveFileA(path.c_str(), moved.c_str())) {
+        return 1;  // the test reports that the running file could not be renamed
+    }
+    CPackedTools reader;
+    reader.OpenSelf();
+    if (renameFirst) {
+        MoveFileA(moved.c_str(), path.c_str());
+    }
+    return kChildExitBase - reader.m_status;
+}
+
+// A folder of this process's own under the temporary folder, removed with its files at the end.
+class CScratch {
+public:
+    CScratch() {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        m_dir = std::string(temp) + "linkmoor-package-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(m_dir.c_str(), nullptr);
+    }
+    ~CScratch() {
+        for (const std::string& file : m_files) {
+            DeleteFileA(file.c_str());
+        }
+        RemoveDirectoryA(m_dir.c_str());
+    }
+    std::string Write(const char* name, const Bytes& bytes) {
+        const std::string path = m_dir + "\\" + name;
+        UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(file.IsValid()) << path << " error " << GetLastError();
+        DWORD written = 0;
+        if (!bytes.empty()) {
+            WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        }
+        EXPECT_EQ(written, bytes.size());
+        m_files.push_back(path);
+        return path;
+    }
+
+private:
+    std::string m_dir;
+    std::vector<std::string> m_files;
+};
+
+Bytes OwnBytes() { return test::ReadWholeFile(OwnPath()); }
+
+size_t OwnHeaderAt(const Bytes& own) { return package::FindHeader(own.data(), own.size()); }
+
+int LoadFrom(CPackedTools& reader, const std::string& path, DWORD access, int verifyOnly = 0) {
+    UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file.IsValid()) << path << " error " << GetLastError();
+    return reader.Load(file.Get(), verifyOnly);
+}
+
+DWORD RunChild(const std::string& exe, const char* option) {
+    std::string commandLine = "\"" + exe + "\" " + option;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << exe << " error " << GetLastError();
+        return DWORD(-1);
+    }
+    UniqueKernelHandle processHandle(process.hProcess);
+    UniqueKernelHandle threadHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = DWORD(-1);
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+TEST(PackedToolsWin, OpenSelfReadsTheAppendedPackageByteForByte) {
+    CPackedTools reader;
+    ASSERT_EQ(reader.OpenSelf(), 1);
+    EXPECT_EQ(reader.m_status, kPackageOk);
+    EXPECT_EQ(reader.m_files.size(), 3u);
+    struct Expected {
+        const char* name;
+        Bytes contents;
+    } expected[] = {
+        {"libssl.dll.x86", test::ToBytes("ssl-x86")},
+        {"exact", test::GeneratedContents(2097152, 1)},
+        {"libcrypto.dll.amd64", test::GeneratedContents(3709800, 7)},
+    };
+    for (const Expected& e : expected) {
+        const uint8_t* data = nullptr;
+        uint32_t size = 0;
+        ASSERT_EQ(reader.GetFile(e.name, &data, &size), 1) << e.name;
+        ASSERT_EQ(size, e.contents.size()) << e.name;
+        EXPECT_EQ(std::memcmp(data, e.contents.data(), size), 0) << e.name;
+    }
+}
+
+TEST(PackedToolsWin, LoadThroughAHandle) {
+    const Bytes own = OwnBytes();
+    const size_t headerAt = OwnHeaderAt(own);
+    ASSERT_NE(headerAt, package::kNotFound);
+    Bytes changed = own;
+    changed[headerAt + package::kHeaderSize + 40] ^= 0x01;
+    const Bytes withoutPackage(own.begin(), own.begin() + headerAt);
+
+    CScratch scratch;
+    struct Case {
+        const char* what;
+        std::string path;
+        DWORD access;
+        int verifyOnly;
+        int result;
+        int32_t status;
+        size_t entries;
+    } cases[] = {
+        {"copy of the packed program", scratch.Write("copy.exe", own), GENERIC_READ, 0, 1,
+         kPackageOk, 3},
+        {"verify only", scratch.Write("verify.exe", own), GENERIC_READ, 1, 1, kPackageOk, 0},
+        {"one body byte changed", scratch.Write("changed.exe", changed), GENERIC_READ, 0, 0,
+         kPackageDamaged, 0},
+        {"program without package", scratch.Write("plain.exe", withoutPackage), GENERIC_READ,
+         0, 0, kPackageDamaged, 0},
+        {"empty file", scratch.Write("empty.bin", Bytes()), GENERIC_READ, 0, 0, kPackageDamaged,
+         0},
+        // Size known, but the read is refused: nothing is delivered.
+        {"handle without read access", scratch.Write("noread.exe", own),
+         FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, 0, 0, kPackageNotRead, 0},
+    };
+    for (const Case& c : cases) {
+        CPackedTools reader;
+        EXPECT_EQ(LoadFrom(reader, c.path, c.access, c.verifyOnly), c.result) << c.what;
+        EXPECT_EQ(reader.m_status, c.status) << c.what;
+        EXPECT_EQ(reader.m_files.size(), c.entries) << c.what;
+    }
+}
+
+TEST(PackedToolsWin, LoadOfAnInvalidHandleCannotSizeTheFile) {
+    CPackedTools reader;
+    EXPECT_EQ(reader.Load(INVALID_HANDLE_VALUE, 0), 0);
+    EXPECT_EQ(reader.m_status, kPackageNoMemory);
+}
+
+TEST(PackedToolsWin, OpenSelfFromOtherCopies) {
+    const Bytes own = OwnBytes();
+    const size_t headerAt = OwnHeaderAt(own);
+    ASSERT_NE(headerAt, package::kNotFound);
+    CScratch scratch;
+    const std::string copy = scratch.Write("child.exe", own);
+    const std::string plain = scratch.Write("child-plain.exe", Bytes(own.begin(), own.begin() + headerAt));
+    EXPECT_EQ(RunChild(copy, kChildOpenSelf), DWORD(kChildExitBase - kPackageOk));
+    EXPECT_EQ(RunChild(plain, kChildOpenSelf), DWORD(kChildExitBase - kPackageDamaged));
+    // Renamed while running, the program's own path names no file any more.
+    EXPECT_EQ(RunChild(copy, kChildOpenSelfRenamed), DWORD(kChildExitBase - kPackageNotRead));
+}
+
+}  // namespace
+}  // namespace linkmoor
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], linkmoor::kChildOpenSelf) == 0) {
+        return linkmoor::ChildMain(false);
+    }
+    if (argc == 2 && std::strcmp(argv[1], linkmoor::kChildOpenSelfRenamed) == 0) {
+        return linkmoor::ChildMain(true);
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
