@@ -139,6 +139,11 @@ std::string BaseName(const std::string& path) {
 }
 
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly) {
+    // A folder opens for reading here but holds no bytes; on Windows it does not open at all.
+    if (GetPathKind(path) == PathKind::kFolder) {
+        reader.m_status = kPackageNotRead;
+        return 0;
+    }
     return reader.LoadFile(path.c_str(), verifyOnly);
 }
 

@@ -1,0 +1,136 @@
+// Entry name rules, input specs, list files, key bytes, the command line and the verdict table.
+
+#include "tools/entry_names.h"
+#include "tools/pack_commands.h"
+#include "tools/verdicts.h"
+
+#include "package/packed_tools.h"
+
+#include <gtest/gtest.h>
+
+namespace linkmoor::tools {
+namespace {
+
+TEST(EntryNames, PlainNamesAreAcceptedAndPathsRefused) {
+    struct Case {
+        const char* name;
+        bool plain;
+    };
+    const Case cases[] = {
+        {"libcrypto.dll.amd64", true}, {"qorvusbd.cat.v7", true}, {"openssl-license.txt", true},
+        {"a b", true},                 {"CONSOLE.txt", true},     {"..x", true},
+        {"", false},                   {".", false},              {"..", false},
+        {"sub/x", false},              {"sub\\x", false},         {"../evil", false},
+        {"c:x", false},                {"a*b", false},            {"a?", false},
+        {"tab\there", false},
+        {"trailing.", false},          {"trailing ", false},      {"con", false},
+        {"NUL.txt", false},            {"Com1.dll", false},       {"lpt9", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WhyNotPlainName(c.name).empty(), c.plain) << "'" << c.name << "'";
+    EXPECT_FALSE(WhyNotPlainName(std::string("a\0b", 3)).empty());
+}
+
+TEST(EntryNames, SpecsSplitAtTheLastEquals) {
+    struct Case {
+        const char* spec;
+        const char* path;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"dir/file.dll", "dir/file.dll", "file.dll"},
+        {"file.dll", "file.dll", "file.dll"},
+        {"dir/file.dll=libssl.dll.x86", "dir/file.dll", "libssl.dll.x86"},
+        {"a=b/c=name", "a=b/c", "name"},
+        {"dir/file=", "dir/file", ""},
+        {"dir/", "dir/", ""},
+    };
+    for (const Case& c : cases) {
+        InputSpec input = SplitInputSpec(c.spec);
+        EXPECT_EQ(input.path, c.path) << c.spec;
+        EXPECT_EQ(input.name, c.name) << c.spec;
+    }
+}
+
+TEST(EntryNames, ListFilesSkipBlankAndCommentLines) {
+    EXPECT_EQ(ParseListText("a.dll\r\n\n# note\nb.dll=x\nlast"),
+              (std::vector<std::string>{"a.dll", "b.dll=x", "last"}));
+    EXPECT_TRUE(ParseListText("").empty());
+    EXPECT_TRUE(ParseListText("\n\r\n#only\n").empty());
+}
+
+TEST(EntryNames, KeyBytesInDecimalOrHexadecimal) {
+    struct Case {
+        const char* text;
+        bool ok;
+        uint8_t key;
+    };
+    const Case cases[] = {
+        {"0", true, 0},     {"7", true, 7},       {"255", true, 255}, {"0x5a", true, 0x5A},
+        {"0XFF", true, 255}, {"0x0", true, 0},    {"256", false, 0},  {"0x100", false, 0},
+        {"", false, 0},     {"0x", false, 0},     {"-1", false, 0},   {"12a", false, 0},
+        {"0012", false, 0}, {" 1", false, 0},
+    };
+    for (const Case& c : cases) {
+        uint8_t key = 99;
+        EXPECT_EQ(ParseKeyByte(c.text, key), c.ok) << c.text;
+        if (c.ok) EXPECT_EQ(key, c.key) << c.text;
+    }
+}
+
+TEST(CommandLine, OptionsOperandsAndRefusals) {
+    struct Case {
+        std::vector<std::string> args;
+        bool ok;
+        size_t operands;
+    };
+    const Case cases[] = {
+        {{"create", "out", "a", "b"}, true, 3},
+        {{"create", "--force", "--key", "9", "out", "a"}, true, 2},
+        {{"create", "out", "--list", "l1", "--list", "l2"}, true, 1},
+        {{"create", "--", "--force", "-a"}, true, 2},
+        {{"create", "out", "-"}, true, 2},
+        {{"create", "--key"}, false, 0},
+        {{"create", "--key", "300", "out", "a"}, false, 0},
+        {{"create", "--bogus", "out", "a"}, false, 0},
+        {{"verify", "--key", "1", "f"}, false, 0},
+        {{"verify", "--force", "f"}, false, 0},
+        {{"list", "--list", "x", "f"}, false, 0},
+        {{"append", "--force", "e", "p", "o"}, true, 3},
+        {{"extract", "--force", "f", "d"}, true, 2},
+        {{}, false, 0},
+    };
+    for (const Case& c : cases) {
+        CommandLine line = ParseCommandLine(c.args);
+        std::string shown;
+        for (const std::string& a : c.args) shown += a + " ";
+        EXPECT_EQ(line.error.empty(), c.ok) << shown << line.error;
+        if (c.ok) EXPECT_EQ(line.operands.size(), c.operands) << shown;
+    }
+    CommandLine line = ParseCommandLine({"create", "--force", "--key", "0x10", "--list", "l", "out"});
+    EXPECT_TRUE(line.force);
+    EXPECT_TRUE(line.keyGiven);
+    EXPECT_EQ(line.key, 0x10);
+    EXPECT_EQ(line.listFiles, std::vector<std::string>{"l"});
+}
+
+TEST(Verdicts, EachStatusHasItsWordsAndExitCode) {
+    struct Case {
+        int32_t status;
+        const char* verdict;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {kPackageOk, "package valid", 0},
+        {kPackageDamaged, "no package, or the package is damaged", 1},
+        {kPackageNotRead, "the file cannot be read", 2},
+        {kPackageNoMemory, "not enough memory to load the package", 3},
+        {-7, "the reader reported an unknown status", 4},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(VerdictOf(c.status), c.verdict) << c.status;
+        EXPECT_EQ(ExitCodeOf(c.status), c.exitCode) << c.status;
+    }
+}
+
+}  // namespace
+}  // namespace linkmoor::tools

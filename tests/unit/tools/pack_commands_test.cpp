@@ -1,0 +1,411 @@
+// The commands of linkmoor-pack, run in-process on real files in a scratch folder.
+
+#include "tools/pack_commands.h"
+
+#include "package/md5.h"
+#include "package/package_format.h"
+#include "package/package_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace linkmoor::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+// Contents that compress like program code rather than noise or zeros.
+Bytes SampleContents(size_t size, uint32_t seed) {
+    Bytes bytes(size);
+    uint32_t x = seed | 1;
+    for (size_t i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = (x & 3) == 0 ? uint8_t(x >> 8) : uint8_t("MZ\x90\0push ebp; mov ebp, esp"[i % 24]);
+    }
+    return bytes;
+}
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+class PackTool : public ::testing::Test {
+public:  // the case tables prepare files through these
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pack-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    void Write(const std::string& name, const Bytes& bytes) const {
+        std::ofstream file(Path(name), std::ios::binary);
+        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        ASSERT_TRUE(file.good()) << name;
+    }
+
+    Bytes Read(const std::string& name) const {
+        std::ifstream file(Path(name), std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(file), {});
+    }
+
+    bool Exists(const std::string& name) const { return fs::exists(m_dir / name); }
+
+    // Every name in the scratch folder, recursively: a leftover temporary file shows up here.
+    std::set<std::string> Listing() const {
+        std::set<std::string> names;
+        for (const auto& item : fs::recursive_directory_iterator(m_dir))
+            names.insert(fs::relative(item.path(), m_dir).string());
+        return names;
+    }
+
+    Result Run(std::vector<std::string> args) const {
+        for (std::string& arg : args)
+            if (arg.rfind("@", 0) == 0) arg = Path(arg.substr(1));  // "@name": a file in the folder
+        std::ostringstream out, err;
+        int code = RunPackTool(args, out, err);
+        return {code, out.str(), err.str()};
+    }
+
+    fs::path m_dir;
+};
+
+// The records of a package file as the layout stores them: (name, stream) in body order.
+std::vector<std::pair<std::string, Bytes>> Records(const Bytes& package, size_t header = 0) {
+    std::vector<std::pair<std::string, Bytes>> records;
+    uint32_t count = package::ReadLe32(&package[header + package::kEntryCountOffset]);
+    size_t at = header + package::kHeaderSize;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t compressed = package::ReadLe32(&package[at]);
+        uint32_t nameLength = package::ReadLe32(&package[at + 4]);
+        std::string name(reinterpret_cast<const char*>(&package[at + 24]), nameLength);
+        Bytes stream(package.begin() + at + 24 + nameLength, package.begin() + at + 24 + nameLength + compressed);
+        records.emplace_back(name, stream);
+        at += 24 + nameLength + compressed;
+    }
+    return records;
+}
+
+TEST_F(PackTool, CreateVerifyListExtractRoundTrip) {
+    // Sizes around the reader's 2 MiB output buffer, and the largest shipped entry's size.
+    const std::vector<std::pair<std::string, size_t>> inputs = {
+        {"z-last.sys", 3709800}, {"B.dll", 2097152}, {"a.inf", 1}, {"a.inf.v7", 2097153}, {"openssl.txt", 1000}};
+    std::vector<std::string> args = {"create", "@out.pkg"};
+    uint32_t seed = 1;
+    for (const auto& [name, size] : inputs) {
+        Write("in-" + name, SampleContents(size, seed++));
+        args.push_back("@in-" + name + "=" + name);
+    }
+    Result created = Run(args);
+    ASSERT_EQ(created.code, 0) << created.err;
+    EXPECT_EQ(created.err, "");
+
+    // Body order is the order given; every stream carries the maximum-compression header.
+    Bytes package = Read("out.pkg");
+    auto records = Records(package);
+    ASSERT_EQ(records.size(), inputs.size());
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        EXPECT_EQ(records[i].first, inputs[i].first);
+        ASSERT_GE(records[i].second.size(), 2u);
+        EXPECT_EQ(records[i].second[0], 0x78);
+        EXPECT_EQ(records[i].second[1], 0xDA);
+    }
+
+    Result verified = Run({"verify", "@out.pkg"});
+    EXPECT_EQ(verified.code, 0) << verified.err;
+    EXPECT_EQ(verified.out, Path("out.pkg") + ": package valid\n");
+
+    // The index orders bytes as unsigned values: capitals before small letters, prefixes first.
+    Result listed = Run({"list", "@out.pkg"});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_EQ(listed.out, "2097152 B.dll\n1 a.inf\n2097153 a.inf.v7\n1000 openssl.txt\n3709800 z-last.sys\n");
+
+    Result extracted = Run({"extract", "@out.pkg", "@x"});
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    for (const auto& [name, size] : inputs) EXPECT_EQ(Read("x/" + name), Read("in-" + name)) << name;
+    EXPECT_EQ(fs::directory_iterator(m_dir / "x") != fs::directory_iterator(), true);
+    size_t written = std::distance(fs::directory_iterator(m_dir / "x"), fs::directory_iterator());
+    EXPECT_EQ(written, inputs.size());
+}
+
+TEST_F(PackTool, SameInputsGiveTheSameBytesAndTheKeyFillsTheCheckField) {
+    Write("a.bin", SampleContents(5000, 3));
+    Write("b.bin", SampleContents(70, 4));
+    ASSERT_EQ(Run({"create", "@one.pkg", "@a.bin", "@b.bin"}).code, 0);
+    ASSERT_EQ(Run({"create", "@two.pkg", "@a.bin", "@b.bin"}).code, 0);
+    EXPECT_EQ(Read("one.pkg"), Read("two.pkg"));
+
+    std::vector<package::PackageInput> entries = {{"a.bin", SampleContents(5000, 3)}, {"b.bin", SampleContents(70, 4)}};
+    EXPECT_EQ(Read("one.pkg")[package::kKeyByteOffset], DefaultKeyByte(entries));
+
+    for (uint8_t key : {0x00, 0x5A, 0xFF}) {
+        ASSERT_EQ(Run({"create", "--force", "--key", std::to_string(key), "@k.pkg", "@a.bin", "@b.bin"}).code, 0);
+        Bytes package = Read("k.pkg");
+        ASSERT_EQ(package[package::kKeyByteOffset], key);
+        for (size_t i = 0; i < package::kCheckedSize; ++i)
+            EXPECT_EQ(package[package::kCheckBlockOffset + i], uint8_t(package[i] ^ key)) << i;
+        EXPECT_EQ(Run({"verify", "@k.pkg"}).code, 0);
+    }
+
+    // The header counts and digests what follows it.
+    Bytes package = Read("one.pkg");
+    uint32_t bodyLength = package::ReadLe32(&package[package::kBodyLengthOffset]);
+    EXPECT_EQ(package.size(), package::kHeaderSize + bodyLength);
+    EXPECT_EQ(package::ReadLe32(&package[package::kEntryCountOffset]), 2u);
+    Md5Digest body = CMd5::Of(&package[package::kHeaderSize], bodyLength);
+    EXPECT_TRUE(std::equal(body.begin(), body.end(), &package[package::kBodyDigestOffset]));
+}
+
+TEST_F(PackTool, ListFilesComeBeforeOperandsInTheirOwnOrder) {
+    Write("one", {1});
+    Write("two", {2, 2});
+    Write("three", {3, 3, 3});
+    std::string list = "# inputs\n" + Path("two") + "=second\r\n\n" + Path("one") + "\n";
+    Write("inputs.lst", Bytes(list.begin(), list.end()));
+    Result created = Run({"create", "--list", "@inputs.lst", "@out.pkg", "@three"});
+    ASSERT_EQ(created.code, 0) << created.err;
+    auto records = Records(Read("out.pkg"));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].first, "second");
+    EXPECT_EQ(records[1].first, "one");
+    EXPECT_EQ(records[2].first, "three");
+}
+
+TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
+    struct Case {
+        const char* what;
+        std::function<void(PackTool&)> prepare;
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"missing input", nullptr, {"create", "@out.pkg", "@a", "@missing"}, 1, "cannot open"},
+        {"folder as input", [](PackTool& t) { fs::create_directory(t.m_dir / "sub"); },
+         {"create", "@out.pkg", "@a", "@sub"}, 1, "is not a file"},
+        {"empty input", [](PackTool& t) { t.Write("empty", {}); },
+         {"create", "@out.pkg", "@a", "@empty"}, 1, "an empty entry cannot be carried"},
+        {"same name twice", nullptr, {"create", "@out.pkg", "@a", "@b=a"}, 1, "'a' is given twice"},
+        {"name with a path", nullptr, {"create", "@out.pkg", "@a=sub/a"}, 1, "holds a path separator"},
+        {"empty name", nullptr, {"create", "@out.pkg", "@a="}, 1, "is empty"},
+        {"input over 4 GiB", [](PackTool& t) { fs::resize_file(t.Path("a"), 0x100000000ull); },
+         {"create", "@out.pkg", "@a"}, 1, "larger than the 4 GiB"},
+        {"missing list file", nullptr, {"create", "--list", "@nolist", "@out.pkg", "@a"}, 1, "cannot open"},
+        {"no inputs", nullptr, {"create", "@out.pkg"}, 1, "no input files"},
+        {"no output", nullptr, {"create"}, 64, "no output named"},
+        {"output is a folder", [](PackTool& t) { fs::create_directory(t.m_dir / "out.pkg"); },
+         {"create", "@out.pkg", "@a"}, 1, "is not a file"},
+        {"output is an input", [](PackTool& t) { t.Write("out.pkg", {9}); },
+         {"create", "--force", "@out.pkg", "@a", "@out.pkg=x"}, 1, "is also an input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir);
+        fs::create_directory(m_dir);
+        Write("a", {1, 2, 3});
+        Write("b", {4, 5});
+        if (c.prepare) c.prepare(*this);
+        std::set<std::string> before = Listing();
+        Result result = Run(c.args);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(Listing(), before);  // no output, no temporary file
+    }
+}
+
+TEST_F(PackTool, AnExistingOutputIsReplacedOnlyWithForce) {
+    Write("a", {1, 2, 3});
+    Write("out.pkg", {7, 7});
+    Result refused = Run({"create", "@out.pkg", "@a"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("--force"), std::string::npos);
+    EXPECT_EQ(Read("out.pkg"), (Bytes{7, 7}));
+    ASSERT_EQ(Run({"create", "--force", "@out.pkg", "@a"}).code, 0);
+    EXPECT_EQ(Run({"verify", "@out.pkg"}).code, 0);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"a", "out.pkg"}));
+}
+
+// An executable stand-in: an image whose constant data holds the magic text without a check field.
+Bytes SampleExecutable() {
+    Bytes exe = SampleContents(40000, 11);
+    exe[0] = 'M';
+    exe[1] = 'Z';
+    std::copy(package::kMagic, package::kMagic + package::kMagicSize, exe.begin() + 1000);
+    return exe;
+}
+
+TEST_F(PackTool, AppendWritesTheExecutableFollowedByThePackage) {
+    Write("launcher.exe", SampleExecutable());
+    Write("a", SampleContents(3000, 5));
+    ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
+    Result appended = Run({"append", "@launcher.exe", "@p.pkg", "@out.exe"});
+    ASSERT_EQ(appended.code, 0) << appended.err;
+
+    Bytes expected = SampleExecutable();
+    Bytes package = Read("p.pkg");
+    expected.insert(expected.end(), package.begin(), package.end());
+    EXPECT_EQ(Read("out.exe"), expected);
+    EXPECT_EQ(Run({"verify", "@out.exe"}).code, 0);
+    EXPECT_EQ(Run({"list", "@out.exe"}).out, "3000 a\n");
+    EXPECT_EQ(Read("launcher.exe"), SampleExecutable());  // the input stays as it was
+}
+
+TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
+    struct Case {
+        const char* what;
+        std::function<void(PackTool&)> prepare;
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    auto damage = [](PackTool& t) {
+        Bytes p = t.Read("p.pkg");
+        p[p.size() - 5] ^= 0x40;
+        t.Write("p.pkg", p);
+    };
+    auto trail = [](PackTool& t) {
+        Bytes p = t.Read("p.pkg");
+        p.push_back(0);
+        t.Write("p.pkg", p);
+    };
+    const Case cases[] = {
+        {"executable already carries a package", nullptr, {"append", "@with.exe", "@p.pkg", "@out.exe"}, 1,
+         "already carries a package"},
+        {"package is damaged", damage, {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "damaged"},
+        {"package has bytes after it", trail, {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1,
+         "bytes after its package"},
+        {"package file is an executable", nullptr, {"append", "@launcher.exe", "@with.exe", "@out.exe"}, 1,
+         "does not start with a package"},
+        {"package file holds none", nullptr, {"append", "@launcher.exe", "@launcher.exe", "@out.exe"}, 1,
+         "does not start with a package"},
+        {"missing executable", nullptr, {"append", "@none.exe", "@p.pkg", "@out.exe"}, 1, "cannot open"},
+        {"empty executable", [](PackTool& t) { t.Write("launcher.exe", {}); },
+         {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "is empty"},
+        {"output exists", [](PackTool& t) { t.Write("out.exe", {1}); },
+         {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "exists already"},
+        {"output is the executable", nullptr, {"append", "--force", "@launcher.exe", "@p.pkg", "@launcher.exe"}, 1,
+         "is also an input"},
+        {"together over 4 GiB", [](PackTool& t) { fs::resize_file(t.Path("launcher.exe"), 0xFFFFFFC0ull); },
+         {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "larger than the 4 GiB"},
+        {"operands missing", nullptr, {"append", "@launcher.exe", "@p.pkg"}, 64, "append needs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_dir);
+        fs::create_directory(m_dir);
+        Write("launcher.exe", SampleExecutable());
+        Write("a", SampleContents(100, 6));
+        ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
+        ASSERT_EQ(Run({"append", "@launcher.exe", "@p.pkg", "@with.exe"}).code, 0);
+        if (c.prepare) c.prepare(*this);
+        std::set<std::string> before = Listing();
+        bool small = fs::file_size(m_dir / "launcher.exe") < 100000;
+        Bytes exe = small ? Read("launcher.exe") : Bytes{};
+        Result result = Run(c.args);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(Listing(), before);
+        if (small) EXPECT_EQ(Read("launcher.exe"), exe);
+    }
+}
+
+TEST_F(PackTool, VerifyListAndExtractShareTheReadersVerdict) {
+    Write("a", SampleContents(5000, 7));
+    ASSERT_EQ(Run({"create", "@valid.pkg", "@a"}).code, 0);
+    Bytes damaged = Read("valid.pkg");
+    damaged[damaged.size() / 2] ^= 1;
+    Write("damaged.pkg", damaged);
+    Write("plain.bin", SampleExecutable());
+    Write("empty.bin", {});
+    fs::create_directory(m_dir / "folder");
+
+    struct Case {
+        const char* file;
+        int code;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        {"valid.pkg", 0, "package valid"},
+        {"damaged.pkg", 1, "no package, or the package is damaged"},
+        {"plain.bin", 1, "no package, or the package is damaged"},
+        {"empty.bin", 1, "no package, or the package is damaged"},
+        {"missing.pkg", 2, "the file cannot be read"},
+        {"folder", 2, "the file cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string line = Path(c.file) + ": " + c.verdict + "\n";
+        Result verified = Run({"verify", std::string("@") + c.file});
+        EXPECT_EQ(verified.code, c.code);
+        EXPECT_EQ(c.code == 0 ? verified.out : verified.err, line);
+        if (c.code == 0) continue;
+        Result listed = Run({"list", std::string("@") + c.file});
+        EXPECT_EQ(listed.code, c.code);
+        EXPECT_EQ(listed.out, "");
+        EXPECT_EQ(listed.err, line);
+        Result extracted = Run({"extract", std::string("@") + c.file, "@x"});
+        EXPECT_EQ(extracted.code, c.code);
+        EXPECT_FALSE(Exists("x"));
+    }
+}
+
+TEST_F(PackTool, ExtractChecksEveryTargetBeforeWritingAny) {
+    // A package made by the writer directly can hold names the tool would never pack.
+    package::WriteResult unsafe = package::BuildPackage({{"good", {1}}, {"../evil", {2}}}, 3);
+    ASSERT_TRUE(unsafe.ok) << unsafe.error;
+    Write("unsafe.pkg", unsafe.bytes);
+    Result refused = Run({"extract", "@unsafe.pkg", "@x"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("'../evil' holds a path separator"), std::string::npos) << refused.err;
+    EXPECT_FALSE(Exists("x"));
+    EXPECT_FALSE(Exists("evil"));
+
+    Write("a", {1, 1});
+    Write("b", {2, 2});
+    ASSERT_EQ(Run({"create", "@p.pkg", "@a", "@b"}).code, 0);
+    fs::create_directory(m_dir / "x");
+    Write("x/b", {9});
+    Result existing = Run({"extract", "@p.pkg", "@x"});
+    EXPECT_EQ(existing.code, 1);
+    EXPECT_NE(existing.err.find("exists already"), std::string::npos) << existing.err;
+    EXPECT_FALSE(Exists("x/a"));
+    EXPECT_EQ(Read("x/b"), Bytes{9});
+
+    ASSERT_EQ(Run({"extract", "--force", "@p.pkg", "@x"}).code, 0);
+    EXPECT_EQ(Read("x/a"), (Bytes{1, 1}));
+    EXPECT_EQ(Read("x/b"), (Bytes{2, 2}));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"a", "b", "p.pkg", "unsafe.pkg", "x", "x/a", "x/b"}));
+}
+
+TEST_F(PackTool, UsageAndUnknownCommands) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    };
+    const Case cases[] = {
+        {{"help"}, 0}, {{"--help"}, 0}, {{}, 64}, {{"pack"}, 64}, {{"verify"}, 64},
+        {{"verify", "a", "b"}, 64}, {{"list"}, 64}, {{"extract", "a"}, 64}, {{"create", "--key", "x", "o"}, 64},
+    };
+    for (const Case& c : cases) {
+        Result result = Run(c.args);
+        EXPECT_EQ(result.code, c.code) << (c.args.empty() ? "" : c.args[0]);
+        EXPECT_NE((result.out + result.err).find("usage:"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace linkmoor::tools
