@@ -169,10 +169,12 @@ TEST_F(FileOperations, TempNameFallsBackToTheClockWhenWindowsCannotHelp) {
     const std::string missing = m_folder.Join("missing");
     SYSTEMTIME before;
     GetSystemTime(&before);
-    DWORD start = GetTickCount();
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
     const std::string name = m_engine->MakeTempName("prefix", missing.c_str());
-    DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 95u);  // tick granularity; the pause itself is 100 ms
+    QueryPerformanceCounter(&end);
+    EXPECT_GE((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart, 100);
     const std::string head = missing + "\\prefix-";
     ASSERT_EQ(name.rfind(head, 0), 0u) << name;
     const std::string digits = name.substr(head.size(), name.size() - head.size() - 4);
