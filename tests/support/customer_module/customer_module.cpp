@@ -10,7 +10,9 @@
 //                             "helper": start a helper process (no inherited handles) that holds
 //                                     "linkmoortechcsrv.exe.log" in the current folder open, with
 //                                     no sharing, for LINKMOOR_TEST_CM_HOLD_MS (default 5000) ms
-//                                     after this module has ended
+//                                     after this module has ended (the helper then moves its own
+//                                     current folder to its program's folder, so the run folder
+//                                     is held only by the open file)
 //   LINKMOOR_TEST_CM_HELPER_EXE  program started as the helper (default: this program). Point it
 //                             at a copy outside the run folder, or the running helper keeps the
 //                             module's own file busy too.
@@ -69,6 +71,12 @@ int RunHelper(const char* arguments) {
     if (file == INVALID_HANDLE_VALUE) return 3;
     DWORD written = 0;
     WriteFile(file, "busy\r\n", 6, &written, nullptr);
+    // Leave the run folder: only the open file may keep it, so its removal meets a folder that is
+    // not empty rather than one in use as a current folder.
+    char ownPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
+    if (char* slash = std::strrchr(ownPath, '\\')) *slash = '\0';
+    SetCurrentDirectoryA(ownPath);
     if (HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, eventName)) {
         SetEvent(ready);
         CloseHandle(ready);

@@ -1,0 +1,50 @@
+// A program that performs one whole customer-module run, the way the entry does: it creates the
+// log file in the work folder (inheritable, truncated), constructs the run and reports how it
+// ended. Built several times, each copy carrying a different package; the whole-run tests start
+// it with a Windows version chosen for its file name.
+//
+// Usage: <exe> WORK_FOLDER IDENTIFIER|- RESULT_FILE [SEED]
+// RESULT_FILE receives "ok", or "error MODULE LINE ERROR" (decimal). With SEED the run folder's
+// name is drawn from that seed (see FixRunFolderSeedForTest).
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "diagnostics/exception_ex.h"
+#include "run/silent_installer.h"
+
+namespace {
+
+constexpr char kLogName[] = "linkmoor-technician-customer-module.log";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) return 2;
+    const std::string workFolder = argv[1];
+    const std::string identifier = std::string(argv[2]) == "-" ? "" : argv[2];
+    if (argc >= 5) linkmoor::FixRunFolderSeedForTest(unsigned(std::strtoul(argv[4], nullptr, 10)));
+
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const std::string logPath = workFolder + "\\" + kLogName;
+    const HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char result[96] = "ok";
+    try {
+        linkmoor::CSilentInstaller run(log, workFolder, identifier);
+    } catch (linkmoor::CExceptionEx* error) {
+        std::snprintf(result, sizeof(result), "error %u %u %lu", unsigned(error->m_module),
+                      unsigned(error->m_line), static_cast<unsigned long>(error->m_error));
+        delete error;
+    }
+    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
+
+    if (FILE* out = std::fopen(argv[3], "wb")) {
+        std::fputs(result, out);
+        std::fclose(out);
+    }
+    return 0;
+}
