@@ -1,0 +1,140 @@
+#!/usr/bin/env python3
+"""Runs the Linux linkmoor-pack binary end to end.
+
+Usage: pack_tool_e2e.py LINKMOOR-PACK MAKE_PACKAGE.PY
+
+- create -> verify -> list -> extract gives the inputs back, and the package is byte for byte the
+  one the independent Python maker builds from the same inputs and key;
+- packages made only by the Python maker (repeated names, padded streams) list and extract;
+- every bad input ends with a message on stderr, a non-zero exit code and no file left behind.
+"""
+
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+TOOL, MAKER = os.path.abspath(sys.argv[1]), sys.argv[2]
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what)
+    if not condition:
+        failures.append(what)
+
+
+def run(*args, cwd):
+    return subprocess.run([TOOL, *args], cwd=cwd, capture_output=True)
+
+
+def make(folder, out, *entries, key=None):
+    args = [sys.executable, MAKER, os.path.join(folder, out)]
+    if key is not None:
+        args += ["--key", str(key)]
+    subprocess.run(args + list(entries), check=True)
+
+
+def code_like(size, seed):
+    rng = random.Random(seed)
+    words = [bytes(rng.randrange(256) for _ in range(rng.randrange(1, 9))) for _ in range(400)]
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(words)
+    return bytes(out[:size])
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def round_trip(folder):
+    inputs = {"libcrypto.dll.amd64": code_like(3709800, 1), "qorvusbd.inf": b"[Version]\r\n",
+              "Linkmoor.dll": code_like(2097152, 2), "qorvusbd.cat.v7": code_like(5000, 3)}
+    specs, maker_entries = [], []
+    for i, (name, data) in enumerate(inputs.items()):
+        write(os.path.join(folder, f"in{i}"), data)
+        specs.append(f"in{i}={name}")
+        maker_entries.append(f"{name}={os.path.join(folder, f'in{i}')}")
+
+    created = run("create", "--key", "0x41", "out.pkg", *specs, cwd=folder)
+    check(created.returncode == 0 and created.stderr == b"", "create succeeds")
+    make(folder, "reference.pkg", *maker_entries, key=0x41)
+    check(read(os.path.join(folder, "out.pkg")) == read(os.path.join(folder, "reference.pkg")),
+          "create gives the bytes of the independent maker")
+
+    verified = run("verify", "out.pkg", cwd=folder)
+    check(verified.returncode == 0 and verified.stdout == b"out.pkg: package valid\n", "verify: valid")
+
+    listed = run("list", "out.pkg", cwd=folder)
+    expected = "".join(f"{len(inputs[n])} {n}\n" for n in sorted(inputs, key=lambda n: n.encode()))
+    check(listed.returncode == 0 and listed.stdout.decode() == expected, "list: sizes and names in byte order")
+
+    extracted = run("extract", "out.pkg", "x", cwd=folder)
+    check(extracted.returncode == 0, "extract succeeds")
+    check(sorted(os.listdir(os.path.join(folder, "x"))) == sorted(inputs), "extract writes every entry")
+    check(all(read(os.path.join(folder, "x", n)) == d for n, d in inputs.items()), "extract gives the contents back")
+
+
+def independent_packages(folder):
+    # The later of two entries with one name wins; padding after a stream is skipped.
+    make(folder, "repeat.pkg", "a.txt:text=first", "b.bin+9:gen=70000,5", "a.txt:text=second!")
+    listed = run("list", "repeat.pkg", cwd=folder)
+    check(listed.returncode == 0 and listed.stdout == b"7 a.txt\n70000 b.bin\n", "list of a maker's package")
+    extracted = run("extract", "repeat.pkg", "y", cwd=folder)
+    check(extracted.returncode == 0 and read(os.path.join(folder, "y", "a.txt")) == b"second!",
+          "extract of a repeated name gives the later contents")
+
+
+def bad_inputs(root):
+    exe = b"MZ" + code_like(30000, 9)
+
+    def prepare(folder):
+        write(os.path.join(folder, "a"), b"contents a")
+        write(os.path.join(folder, "launcher.exe"), exe)
+        subprocess.run([TOOL, "create", "p.pkg", "a"], cwd=folder, check=True, capture_output=True)
+        subprocess.run([TOOL, "append", "launcher.exe", "p.pkg", "with.exe"], cwd=folder, check=True,
+                       capture_output=True)
+
+    cases = [
+        ("missing input", None, ["create", "out.pkg", "a", "nothing"]),
+        ("empty input", lambda f: write(os.path.join(f, "e"), b""), ["create", "out.pkg", "a", "e"]),
+        ("duplicate name", None, ["create", "out.pkg", "a", "p.pkg=a"]),
+        ("name with a path", None, ["create", "out.pkg", "a=../a"]),
+        ("input over 4 GiB", lambda f: os.truncate(os.path.join(f, "a"), 1 << 32), ["create", "out.pkg", "a"]),
+        ("output exists", lambda f: write(os.path.join(f, "out.pkg"), b"old"), ["create", "out.pkg", "a"]),
+        ("executable carries a package", None, ["append", "with.exe", "p.pkg", "out.exe"]),
+        ("append output exists", lambda f: write(os.path.join(f, "out.exe"), b"old"),
+         ["append", "launcher.exe", "p.pkg", "out.exe"]),
+        ("together over 4 GiB", lambda f: os.truncate(os.path.join(f, "launcher.exe"), (1 << 32) - 64),
+         ["append", "launcher.exe", "p.pkg", "out.exe"]),
+        ("extract of no package", None, ["extract", "launcher.exe", "x"]),
+        ("unknown command", None, ["pack", "out.pkg", "a"]),
+    ]
+    for what, setup, args in cases:
+        with tempfile.TemporaryDirectory(dir=root) as folder:
+            prepare(folder)
+            if setup:
+                setup(folder)
+            before = {n: os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder)}
+            result = run(*args, cwd=folder)
+            after = {n: os.path.getsize(os.path.join(folder, n)) for n in os.listdir(folder)}
+            check(result.returncode != 0 and result.stderr.strip() != b"" and after == before,
+                  f"{what}: refused (exit {result.returncode}: {result.stderr.decode().splitlines()[:1]}), "
+                  "nothing written")
+
+
+with tempfile.TemporaryDirectory(prefix="pack-e2e-") as root:
+    round_trip(root)
+    independent_packages(root)
+    bad_inputs(root)
+
+print(f"{len(failures)} failed" if failures else "all passed")
+sys.exit(1 if failures else 0)
