@@ -82,11 +82,14 @@ def wine(*args, env=None, check=False):
 
 
 def reg_query(key, value):
-    """(type, data) of a registry value, or None when it is missing."""
-    out = wine("reg", "query", key, "/v", value).stdout.decode(errors="replace")
+    """(type, data) of a registry value (None: the key's default value), or None when it is
+    missing."""
+    args = ["/ve"] if value is None else ["/v", value]
+    out = wine("reg", "query", key, *args).stdout.decode(errors="replace")
+    name = "(Default)" if value is None else value
     for line in out.splitlines():
         parts = line.split(None, 2)
-        if len(parts) >= 2 and parts[0].lower() == value.lower() and parts[1].startswith("REG_"):
+        if len(parts) >= 2 and parts[0].lower() == name.lower() and parts[1].startswith("REG_"):
             return parts[1], parts[2] if len(parts) > 2 else ""
     return None
 

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Message boxes of failed runs, read and pressed from outside; the exit code stays 0."""
+
+import os
+import re
+
+import launcher_driver as d
+
+DAMAGED = "Installation package is damaged."
+
+
+def run_folders(tmp):
+    return [n for n in os.listdir(tmp) if re.fullmatch(r"[1-9a-f]{31}[0-9a-f]?", n)]
+
+
+class PackageBoxes(d.LauncherTestCase):
+    def test_launcher_without_a_package(self):
+        launcher = self.launcher("support_101234567890.exe", package=False)
+        run = d.observe(launcher, tmp=self.tmp, env=self.cm_env)
+        self.assertOneBox(run, DAMAGED)
+        self.assertIsNone(d.read_record(self.record))
+        self.assertEqual(run_folders(self.tmp), [])
+        self.assertEqual(d.probe_files(self.tmp), [])
+
+    def test_package_with_one_changed_byte(self):
+        for where in ("last byte", "first body byte"):
+            with self.subTest(where=where):
+                launcher = os.path.join(self.folder, "support_101234567890.exe")
+                data = bytearray(d.build_launcher(launcher))
+                if where == "last byte":
+                    index = len(data) - 1
+                else:  # the first byte after the 88-byte header
+                    index = bytes(data).rindex(d.make_package.MAGIC) + 88
+                data[index] ^= 0x01
+                with open(launcher, "wb") as f:
+                    f.write(data)
+                run = d.observe(launcher, tmp=self.tmp, env=self.cm_env)
+                self.assertOneBox(run, DAMAGED)
+                self.assertIsNone(d.read_record(self.record))
+                self.assertEqual(run_folders(self.tmp), [])
+
+
+class LaunchFailureBoxes(d.LauncherTestCase):
+    def test_customer_module_that_is_no_program(self):
+        entries = d.package_entries(gui_contents=b"this is not a Windows program\r\n" * 8)
+        for name, line in (("support_101234567890.exe", 168), ("support.exe", 186)):
+            with self.subTest(name=name):
+                d.shutil.rmtree(self.tmp)
+                os.makedirs(self.tmp)
+                launcher = self.launcher(name, entries=entries)
+                run = d.observe(launcher, tmp=self.tmp, env=self.cm_env)
+                self.assertEqual(len(run.boxes), 1, run.boxes)
+                box = run.boxes[0]
+                self.assertRegex(box["text"], r"\AModule: 0 Line %d Err 0x[1-9a-f][0-9a-f]*\n\Z"
+                                 % line)
+                self.assertEqual(box["caption"], "Installation Error")
+                self.assertEqual(box["icon"], "0")
+                self.assertEqual(box["buttons"], [(1, "OK")])
+                self.assertEqual(run.exit, "0")
+                # After a failure the unpacked files stay; the log tells up to the launch.
+                folders = run_folders(self.tmp)
+                self.assertEqual(len(folders), 1)
+                self.assertIn("linkmoor-customer-module-gui.exe",
+                              os.listdir(os.path.join(self.tmp, folders[0])))
+                launch = b"Launch path: " + d.windows_path(
+                    os.path.join(self.tmp, folders[0], "linkmoor-customer-module-gui.exe")
+                ).encode() + b"\r\n"
+                ending = launch + (b"id: 101234567890\r\n" if line == 168 else launch)
+                log = self.log()
+                self.assertTrue(log.endswith(b"******* launch CM **********\r\n" + ending),
+                                log[-300:])
+
+
+if __name__ == "__main__":
+    d.main()
