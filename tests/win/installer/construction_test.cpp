@@ -307,6 +307,40 @@ TEST(Construction, RegisteredErrorsThroughSeams) {
     }
 }
 
+// With several checks failing at once, the earliest in the fixed order decides.
+TEST(Construction, ChecksRunInTheirFixedOrder) {
+    CSeamsRestorer restore;
+    CInstallerSeams& seams = InstallerSeams();
+    g_groups = {false, 0};
+    g_version = {4, 0, 6};
+    seams.newReader = &NoMemoryForReader;
+    Outcome outcome = Construct(true, true);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->m_line, IsWin64Prefix() ? 101 : 117);  // reader after the refusal
+
+    seams.getVersionEx = &FakeGetVersion;
+    outcome = Construct(true, true);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->m_line, 89);  // version before the refusal
+
+    seams.openSCManager = &RefusedServiceManager;
+    outcome = Construct(true, true);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->m_line, 83);  // service manager before the version
+
+    seams.getTokenInformation = &FakeTokenGroups;
+    outcome = Construct(true, true);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->m_line, 74);  // administrator test first
+    EXPECT_EQ(outcome.log, "Error: No such admin privilege\r\n");
+
+    seams.newLog = &NoMemoryForLog;
+    outcome = Construct(true, true);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->m_line, 62);  // before anything, and with nowhere to log
+    EXPECT_EQ(outcome.log, "");
+}
+
 TEST(Construction, WindowsTenAnswerFollowsTheVersion) {
     CInstaller installer(INVALID_HANDLE_VALUE, false, false, false, false);
     CSeamsRestorer restore;

@@ -66,7 +66,7 @@ TEST_F(FileOperations, OverwriteKeepsOneBackupAndDoesNotRecordTheTarget) {
 
     m_engine->InstallFile("driver.sys", Dir(), kData, sizeof(kData));
 
-    // SetEndOfFile before the write: nothing of the longer old contents is left behind.
+    // The target is rewritten from its start: nothing of the longer old contents is left.
     EXPECT_EQ(ReadFileBytes(path), kDataBytes);
     EXPECT_TRUE(m_engine->m_installed.empty());
     ASSERT_EQ(m_engine->m_backups.size(), 1u);
