@@ -22,6 +22,10 @@ constexpr char kKernelDll[] = "kernel32.dll";
 constexpr char kSetDefaultDllDirectories[] = "SetDefaultDllDirectories";
 constexpr char kOpenVerb[] = "open";
 
+// The record sizes the system expects from a 32-bit program.
+static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "security attributes");
+
 void ShowLegacyNotice() {
     int choice = 0;
     {
