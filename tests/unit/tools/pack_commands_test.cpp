@@ -209,6 +209,9 @@ TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
         {"no output", nullptr, {"create"}, 64, "no output named"},
         {"output is a folder", [](PackTool& t) { fs::create_directory(t.m_dir / "out.pkg"); },
          {"create", "@out.pkg", "@a"}, 1, "is not a file"},
+        {"output folder missing", nullptr, {"create", "@nowhere/out.pkg", "@a"}, 1, "cannot create a temporary file"},
+        // The temporary file is written in full, then the final name is refused.
+        {"output name too long", nullptr, {"create", "@" + std::string(300, 'o'), "@a"}, 1, "cannot create"},
         {"output is an input", [](PackTool& t) { t.Write("out.pkg", {9}); },
          {"create", "--force", "@out.pkg", "@a", "@out.pkg=x"}, 1, "is also an input"},
     };

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Runs linkmoor-pack.exe under Wine through create, list, extract and append, and some refusals.
+
+The package it creates must be byte for byte the one the independent Python maker builds from the
+same inputs and key; refused commands must leave no output and no temporary file behind.
+
+Usage: pack_tool_wine.py MAKE_PACKAGE.PY WINE-RUN LINKMOOR-PACK.EXE
+"""
+
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+MAKER, WINE_RUN, TOOL = sys.argv[1], sys.argv[2], sys.argv[3]
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what)
+    if not condition:
+        failures.append(what)
+
+
+def run(*args, cwd):
+    # Relative paths: the tool runs with the folder as its current directory.
+    return subprocess.run([WINE_RUN, TOOL, *args], cwd=cwd, capture_output=True, stdin=subprocess.DEVNULL)
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+rng = random.Random(5)
+words = [bytes(rng.randrange(256) for _ in range(rng.randrange(1, 9))) for _ in range(300)]
+big = b"".join(rng.choice(words) for _ in range(700000))[:2500000]
+inputs = {"libssl.dll.x86": big, "qorvusbd.inf": b"[Version]\r\nSignature=x\r\n", "A.cat": b"\x30\x82\x01"}
+
+with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
+    def path(name):
+        return os.path.join(folder, name)
+
+    specs, maker_entries = [], []
+    for i, (name, data) in enumerate(inputs.items()):
+        write(path(f"in{i}"), data)
+        specs.append(f"in{i}={name}")
+        maker_entries.append(f"{name}={path(f'in{i}')}")
+    created = run("create", "--key", "200", "out.pkg", *specs, cwd=folder)
+    check(created.returncode == 0, f"create succeeds ({created.stdout!r})")
+    subprocess.run([sys.executable, MAKER, path("ref.pkg"), "--key", "200", *maker_entries], check=True)
+    check(read(path("out.pkg")) == read(path("ref.pkg")), "create gives the bytes of the independent maker")
+
+    listed = run("list", "out.pkg", cwd=folder)
+    expected = "".join(f"{len(inputs[n])} {n}\r\n" for n in sorted(inputs, key=lambda n: n.encode()))
+    check(listed.returncode == 0 and listed.stdout.decode() == expected, f"list ({listed.stdout!r})")
+
+    extracted = run("extract", "out.pkg", "x", cwd=folder)
+    check(extracted.returncode == 0 and all(read(path("x/" + n)) == d for n, d in inputs.items()),
+          "extract gives the contents back")
+
+    write(path("launcher.exe"), b"MZ" + big[:50000])
+    appended = run("append", "launcher.exe", "out.pkg", "with.exe", cwd=folder)
+    check(appended.returncode == 0 and read(path("with.exe")) == read(path("launcher.exe")) + read(path("out.pkg")),
+          "append writes the executable followed by the package")
+
+    write(path("empty"), b"")
+    refusals = [
+        ("empty input", ["create", "new.pkg", "in0", "empty"]),
+        ("output exists", ["create", "out.pkg", "in0"]),
+        ("executable carries a package", ["append", "with.exe", "out.pkg", "new.exe"]),
+        ("extract target exists", ["extract", "out.pkg", "x"]),
+        ("name with a path", ["create", "new.pkg", "in0=sub\\x"]),
+        ("output folder missing", ["create", "nowhere\\new.pkg", "in0"]),
+        # The temporary file is written, then the rename to a name Windows refuses fails.
+        ("output name Windows refuses", ["create", "bad?.pkg", "in0"]),
+    ]
+    for what, args in refusals:
+        before = {n: os.path.getsize(path(n)) for n in os.listdir(folder)}
+        result = run(*args, cwd=folder)
+        after = {n: os.path.getsize(path(n)) for n in os.listdir(folder)}
+        check(result.returncode == 1 and b"linkmoor-pack: " in result.stdout and after == before,
+              f"{what}: refused, nothing written ({result.stdout!r})")
+
+print(f"{len(failures)} failed" if failures else "all passed")
+sys.exit(1 if failures else 0)
