@@ -7,8 +7,10 @@ same inputs and key; refused commands must leave no output and no temporary file
 Usage: pack_tool_wine.py MAKE_PACKAGE.PY WINE-RUN LINKMOOR-PACK.EXE
 """
 
+import hashlib
 import os
 import random
+import struct
 import subprocess
 import sys
 import tempfile
@@ -56,6 +58,18 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     check(created.returncode == 0, f"create succeeds ({created.stdout!r})")
     subprocess.run([sys.executable, MAKER, path("ref.pkg"), "--key", "200", *maker_entries], check=True)
     check(read(path("out.pkg")) == read(path("ref.pkg")), "create gives the bytes of the independent maker")
+
+    # Without --key the key byte is the first byte of an MD5 over, per entry: name length and
+    # contents length (32-bit little-endian), name, contents.
+    md5 = hashlib.md5()
+    for name, data in inputs.items():
+        md5.update(struct.pack("<II", len(name), len(data)) + name.encode() + data)
+    default_key = md5.digest()[0]
+    created = run("create", "default.pkg", *specs, cwd=folder)
+    subprocess.run([sys.executable, MAKER, path("ref-default.pkg"), "--key", str(default_key), *maker_entries],
+                   check=True)
+    check(created.returncode == 0 and read(path("default.pkg")) == read(path("ref-default.pkg")),
+          f"the default key byte is {default_key}, as on every system")
 
     listed = run("list", "out.pkg", cwd=folder)
     expected = "".join(f"{len(inputs[n])} {n}\r\n" for n in sorted(inputs, key=lambda n: n.encode()))
