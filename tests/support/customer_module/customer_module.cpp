@@ -8,8 +8,8 @@
 //                             "wait": stay alive until the file LINKMOOR_TEST_CM_RELEASE exists,
 //                                     at most LINKMOOR_TEST_CM_WAIT_MS (default 30000) ms
 //                             "helper": start a helper process (no inherited handles) that holds
-//                                     "linkmoortechcsrv.exe.log" in the current folder open, with
-//                                     no sharing, for LINKMOOR_TEST_CM_HOLD_MS (default 5000) ms
+//                                     "linkmoortechcsrv.exe.log" in the current folder open (for
+//                                     reading, shared for reading only) for LINKMOOR_TEST_CM_HOLD_MS (default 5000) ms
 //                                     after this module has ended (the helper then moves its own
 //                                     current folder to its program's folder, so the run folder
 //                                     is held only by the open file)
@@ -66,11 +66,16 @@ int RunHelper(const char* arguments) {
     unsigned long holdMs = 0;
     char eventName[128] = {};
     if (std::sscanf(arguments, "%lu %127s", &holdMs, eventName) != 2) return 2;
-    const HANDLE file = CreateFileA(kCompanionLog, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 3;
+    const HANDLE created = CreateFileA(kCompanionLog, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) return 3;
     DWORD written = 0;
-    WriteFile(file, "busy\r\n", 6, &written, nullptr);
+    WriteFile(created, "busy\r\n", 6, &written, nullptr);
+    CloseHandle(created);
+    // Held for reading, shared for reading only: Windows refuses to delete it meanwhile.
+    const HANDLE file = CreateFileA(kCompanionLog, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 3;
     // Leave the run folder: only the open file may keep it, so its removal meets a folder that is
     // not empty rather than one in use as a current folder.
     char ownPath[MAX_PATH] = {};
