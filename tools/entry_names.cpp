@@ -38,24 +38,24 @@ std::string WhyNotPlainName(const std::string& name) {
     return {};
 }
 
-InputSpec SplitInputSpec(const std::string& spec) {
-    size_t equals = spec.rfind('=');
-    if (equals == std::string::npos) return {spec, BaseName(spec)};
-    return {spec.substr(0, equals), spec.substr(equals + 1)};
+InputOperand SplitInputOperand(const std::string& operand) {
+    size_t equals = operand.rfind('=');
+    if (equals == std::string::npos) return {operand, BaseName(operand)};
+    return {operand.substr(0, equals), operand.substr(equals + 1)};
 }
 
 std::vector<std::string> ParseListText(const std::string& text) {
-    std::vector<std::string> specs;
+    std::vector<std::string> operands;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] != '#') specs.push_back(line);
+        if (!line.empty() && line[0] != '#') operands.push_back(line);
         start = end + 1;
     }
-    return specs;
+    return operands;
 }
 
 bool ParseKeyByte(const std::string& text, uint8_t& key) {

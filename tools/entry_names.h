@@ -12,15 +12,15 @@ namespace linkmoor::tools {
 // otherwise the reason, as a phrase ("holds a path separator").
 std::string WhyNotPlainName(const std::string& name);
 
-struct InputSpec {
+struct InputOperand {
     std::string path;
     std::string name;  // the entry name: given after the last '=', else the path's file name
 };
 
 // Splits "FILE" or "FILE=NAME" (at the last '='). A path holding '=' needs an explicit name.
-InputSpec SplitInputSpec(const std::string& spec);
+InputOperand SplitInputOperand(const std::string& operand);
 
-// The specs of a list file: one FILE[=NAME] per line; blank lines and lines starting with '#'
+// The operands of a list file: one FILE[=NAME] per line; blank lines and lines starting with '#'
 // are skipped, a CR before the line end is dropped.
 std::vector<std::string> ParseListText(const std::string& text);
 

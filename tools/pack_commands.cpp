@@ -84,21 +84,21 @@ int Create(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.operands.empty()) return Usage(err, "create: no output named\n");
     const std::string& output = line.operands[0];
 
-    std::vector<std::string> specs;
+    std::vector<std::string> operands;
     for (const std::string& listFile : line.listFiles) {
         std::vector<uint8_t> text;
         std::string error = ReadWholeFile(listFile, text);
         if (!error.empty()) return Fail(err, error);
-        for (std::string& spec : ParseListText(std::string(text.begin(), text.end()))) specs.push_back(spec);
+        for (std::string& operand : ParseListText(std::string(text.begin(), text.end()))) operands.push_back(operand);
     }
-    specs.insert(specs.end(), line.operands.begin() + 1, line.operands.end());
-    if (specs.empty()) return Fail(err, "create: no input files");
+    operands.insert(operands.end(), line.operands.begin() + 1, line.operands.end());
+    if (operands.empty()) return Fail(err, "create: no input files");
 
-    std::vector<InputSpec> inputs;
+    std::vector<InputOperand> inputs;
     std::set<std::string> names;
-    for (const std::string& spec : specs) {
-        InputSpec input = SplitInputSpec(spec);
-        if (input.path.empty()) return Fail(err, "'" + spec + "' names no file");
+    for (const std::string& operand : operands) {
+        InputOperand input = SplitInputOperand(operand);
+        if (input.path.empty()) return Fail(err, "'" + operand + "' names no file");
         std::string why = WhyNotPlainName(input.name);
         if (!why.empty()) return Fail(err, "entry name '" + input.name + "' " + why);
         if (input.name.size() > kFormatSizeLimit) return Fail(err, "an entry name is longer than the format allows");
@@ -108,11 +108,11 @@ int Create(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
     std::string error = CheckOutput(output, line.force);
     if (!error.empty()) return Fail(err, error);
-    for (const InputSpec& input : inputs)
+    for (const InputOperand& input : inputs)
         if (IsSameFile(input.path, output)) return Fail(err, "'" + output + "' is also an input");
 
     std::vector<package::PackageInput> entries;
-    for (const InputSpec& input : inputs) {
+    for (const InputOperand& input : inputs) {
         package::PackageInput entry;
         entry.name = input.name;
         error = ReadInput(input.path, entry.contents);

@@ -61,10 +61,10 @@ def generated_contents(size, seed=1):
     return bytes(out[:size])
 
 
-def parse_entry(spec):
-    if "=" not in spec:
-        raise ValueError("entry %r: expected NAME=PATH or NAME:kind=VALUE" % spec)
-    left, value = spec.split("=", 1)
+def parse_entry(operand):
+    if "=" not in operand:
+        raise ValueError("entry %r: expected NAME=PATH or NAME:kind=VALUE" % operand)
+    left, value = operand.split("=", 1)
     kind = "file"
     if ":" in left:
         left, kind = left.rsplit(":", 1)
@@ -84,7 +84,7 @@ def parse_entry(spec):
     elif kind == "hex":
         contents = bytes.fromhex(value)
     else:
-        raise ValueError("entry %r: unknown kind %r" % (spec, kind))
+        raise ValueError("entry %r: unknown kind %r" % (operand, kind))
     return name, contents, padding
 
 

@@ -1,4 +1,4 @@
-// Entry name rules, input specs, list files, key bytes, the command line and the verdict table.
+// Entry name rules, input operands, list files, key bytes, the command line and the verdict table.
 
 #include "tools/entry_names.h"
 #include "tools/pack_commands.h"
@@ -32,7 +32,7 @@ TEST(EntryNames, PlainNamesAreAcceptedAndPathsRefused) {
 
 TEST(EntryNames, SpecsSplitAtTheLastEquals) {
     struct Case {
-        const char* spec;
+        const char* operand;
         const char* path;
         const char* name;
     };
@@ -45,9 +45,9 @@ TEST(EntryNames, SpecsSplitAtTheLastEquals) {
         {"dir/", "dir/", ""},
     };
     for (const Case& c : cases) {
-        InputSpec input = SplitInputSpec(c.spec);
-        EXPECT_EQ(input.path, c.path) << c.spec;
-        EXPECT_EQ(input.name, c.name) << c.spec;
+        InputOperand input = SplitInputOperand(c.operand);
+        EXPECT_EQ(input.path, c.path) << c.operand;
+        EXPECT_EQ(input.name, c.name) << c.operand;
     }
 }
 

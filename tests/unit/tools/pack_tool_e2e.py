@@ -58,13 +58,13 @@ def read(path):
 def round_trip(folder):
     inputs = {"libcrypto.dll.amd64": code_like(3709800, 1), "qorvusbd.inf": b"[Version]\r\n",
               "Linkmoor.dll": code_like(2097152, 2), "qorvusbd.cat.v7": code_like(5000, 3)}
-    specs, maker_entries = [], []
+    operands, maker_entries = [], []
     for i, (name, data) in enumerate(inputs.items()):
         write(os.path.join(folder, f"in{i}"), data)
-        specs.append(f"in{i}={name}")
+        operands.append(f"in{i}={name}")
         maker_entries.append(f"{name}={os.path.join(folder, f'in{i}')}")
 
-    created = run("create", "--key", "0x41", "out.pkg", *specs, cwd=folder)
+    created = run("create", "--key", "0x41", "out.pkg", *operands, cwd=folder)
     check(created.returncode == 0 and created.stderr == b"", "create succeeds")
     make(folder, "reference.pkg", *maker_entries, key=0x41)
     check(read(os.path.join(folder, "out.pkg")) == read(os.path.join(folder, "reference.pkg")),

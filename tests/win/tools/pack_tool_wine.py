@@ -49,12 +49,12 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     def path(name):
         return os.path.join(folder, name)
 
-    specs, maker_entries = [], []
+    operands, maker_entries = [], []
     for i, (name, data) in enumerate(inputs.items()):
         write(path(f"in{i}"), data)
-        specs.append(f"in{i}={name}")
+        operands.append(f"in{i}={name}")
         maker_entries.append(f"{name}={path(f'in{i}')}")
-    created = run("create", "--key", "200", "out.pkg", *specs, cwd=folder)
+    created = run("create", "--key", "200", "out.pkg", *operands, cwd=folder)
     check(created.returncode == 0, f"create succeeds ({created.stdout!r})")
     subprocess.run([sys.executable, MAKER, path("ref.pkg"), "--key", "200", *maker_entries], check=True)
     check(read(path("out.pkg")) == read(path("ref.pkg")), "create gives the bytes of the independent maker")
@@ -65,7 +65,7 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     for name, data in inputs.items():
         md5.update(struct.pack("<II", len(name), len(data)) + name.encode() + data)
     default_key = md5.digest()[0]
-    created = run("create", "default.pkg", *specs, cwd=folder)
+    created = run("create", "default.pkg", *operands, cwd=folder)
     subprocess.run([sys.executable, MAKER, path("ref-default.pkg"), "--key", str(default_key), *maker_entries],
                    check=True)
     check(created.returncode == 0 and read(path("default.pkg")) == read(path("ref-default.pkg")),
