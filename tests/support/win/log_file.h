@@ -1,0 +1,31 @@
+#pragma once
+// The launcher's log file, made the way the entry makes it, and read back after the code under
+// test has gone.
+
+#include <windows.h>
+
+#include <string>
+
+#include "diagnostics/unique_handle.h"
+
+namespace linkmoor::test {
+
+// Created anew (CREATE_ALWAYS) for writing, shared for reading and writing, and inheritable, so
+// that a program started with inherited handles writes its standard error into it. The caller
+// owns the handle.
+HANDLE CreateLogFile(const std::string& path);
+
+// A log file made by CreateLogFile and closed at the end.
+class CLogFile {
+public:
+    explicit CLogFile(const std::string& path) : m_path(path), m_file(CreateLogFile(path)) {}
+
+    HANDLE Handle() const { return m_file.Get(); }
+    std::string Contents() const;
+
+private:
+    std::string m_path;
+    UniqueFile m_file;
+};
+
+}  // namespace linkmoor::test
