@@ -8,7 +8,12 @@
 
 #include "diagnostics/raising_places.h"
 #include "diagnostics/setup_log_api.h"
+#include "catch_error.h"
 #include "installer_test_support.h"
+#include "log_file.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
+#include "wine_prefix.h"
 
 namespace linkmoor::test {
 namespace {
@@ -19,7 +24,7 @@ struct Outcome {
 };
 
 Outcome Construct(bool requireAdmin, bool refuse64BitSystem, bool captureSetupLog = false) {
-    CTempFolder folder;
+    CScratchFolder folder;
     Outcome outcome;
     {
         CLogFile log(folder.Join("engine.log"));
@@ -54,7 +59,7 @@ TEST(Construction, CombinationsOfChecksOnThisPrefix) {
 }
 
 TEST(Construction, StartsTheSetupLogCaptureOnlyWhenAsked) {
-    CTempFolder folder;
+    CScratchFolder folder;
     CLogFile log(folder.Join("engine.log"));
     for (bool capture : {false, true}) {
         CInstaller installer(log.Handle(), false, false, false, capture);
@@ -64,7 +69,7 @@ TEST(Construction, StartsTheSetupLogCaptureOnlyWhenAsked) {
 }
 
 TEST(Construction, FreshObjectState) {
-    CTempFolder folder;
+    CScratchFolder folder;
     CLogFile log(folder.Join("engine.log"));
     CInstaller installer(log.Handle(), false, true, false, false);
     EXPECT_TRUE(installer.m_log);
@@ -369,7 +374,7 @@ TEST(Construction, InvalidLogHandleStillThrows) {
 // A construction that fails late releases the log object (flushing its line) but leaves the
 // entry's log handle open.
 TEST(Construction, ReleasesWhatItAcquiredWhenALaterCheckFails) {
-    CTempFolder folder;
+    CScratchFolder folder;
     CLogFile log(folder.Join("engine.log"));
     CSeamsRestorer restore;
     InstallerSeams().newReader = &NoMemoryForReader;
@@ -435,7 +440,7 @@ TEST(Construction, CreatesTheRunOnceKeyAndSaysSoOnlyWhenItWasMissing) {
 // --- Teardown ---------------------------------------------------------------------------------
 
 TEST(Teardown, DeletesBackupsButLeavesInstalledFiles) {
-    CTempFolder folder;
+    CScratchFolder folder;
     const std::string target = folder.Join("target.bin");
     WriteFileBytes(target, "old");
     std::string backup;

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "installer_test_support.h"
+#include "installer/installer.h"
+#include "program.h"
+#include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
@@ -22,17 +24,6 @@ const Library kLibraries[] = {{"msi.dll", "LINKMOOR_PLANTED_MSI"},
 bool PlantedCopyRan(const Library& library) {
     char value[8] = {};
     return GetEnvironmentVariableA(library.variable, value, sizeof(value)) > 0;
-}
-
-std::string ModulePath(HMODULE module) {
-    char path[MAX_PATH + 1] = {};
-    GetModuleFileNameA(module, path, MAX_PATH);
-    return path;
-}
-
-std::string ProgramFolder() {
-    std::string path = ModulePath(nullptr);
-    return path.substr(0, path.rfind('\\'));
 }
 
 TEST(SystemLibraries, PlantedCopiesBesideTheProgramAreNeverLoaded) {

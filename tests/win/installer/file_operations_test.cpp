@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "catch_error.h"
 #include "installer_test_support.h"
+#include "log_file.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
@@ -13,19 +17,7 @@ namespace {
 const uint8_t kData[] = {'p', 'a', 'y', 'l', 'o', 'a', 'd', 0, 0xFF, '\r', '\n'};
 const std::string kDataBytes(reinterpret_cast<const char*>(kData), sizeof(kData));
 
-class FileOperations : public testing::Test {
-protected:
-    CTempFolder m_folder;
-    CLogFile m_logFile{m_folder.Join("engine.log")};
-    std::unique_ptr<CTestInstaller> m_engine{new CTestInstaller(m_logFile.Handle())};
-    const char* Dir() const { return m_folder.Path().c_str(); }
-
-    // The log after the engine has gone (its teardown flushes the file).
-    std::string FinishLog() {
-        m_engine.reset();
-        return m_logFile.Contents();
-    }
-};
+class FileOperations : public EngineTest {};
 
 TEST_F(FileOperations, CreateDirectoryRecordsOnlyWhatItCreated) {
     const std::string fresh = m_folder.Join("fresh");

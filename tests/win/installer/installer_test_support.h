@@ -1,63 +1,20 @@
 #pragma once
-// What the engine's tests share: scratch folders, log files read back, the pending operations
-// Windows keeps for the next reboot, catching the engine's errors, and restoring its seams.
+// What the engine's tests share beyond the Win32 test support: restoring the engine's seams, the
+// engine's internal operations, and an engine over a log in a scratch folder.
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "diagnostics/exception_ex.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
+#include "log_file.h"
+#include "scratch_folder.h"
 
 namespace linkmoor::test {
-
-// True when the tests run in the 64-bit Wine prefix (the harness says which).
-bool IsWin64Prefix();
-
-// A fresh folder under the temporary folder, removed with everything in it at the end.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    const std::string& Path() const { return m_path; }
-    std::string Join(const std::string& name) const { return m_path + "\\" + name; }
-
-private:
-    std::string m_path;
-};
-
-// A log file created the way the entry creates it; read back after the engine is gone.
-class CLogFile {
-public:
-    explicit CLogFile(const std::string& path);
-    ~CLogFile();
-    HANDLE Handle() const { return m_handle; }
-    std::string Contents() const;
-
-private:
-    std::string m_path;
-    HANDLE m_handle;
-};
-
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-bool PathExists(const std::string& path);
-// Names in `folder` (without "." and ".."), sorted.
-std::vector<std::string> ListFolder(const std::string& folder);
-
-// The engine's error, owned, or null when `run` returned normally.
-template <typename F>
-std::unique_ptr<CExceptionEx> CatchError(F&& run) {
-    try {
-        run();
-    } catch (CExceptionEx* error) {
-        return std::unique_ptr<CExceptionEx>(error);
-    }
-    return nullptr;
-}
 
 // Puts the engine's seams back to what they were when it was made.
 class CSeamsRestorer {
@@ -69,12 +26,6 @@ private:
     CInstallerSeams m_saved;
 };
 
-// PendingFileRenameOperations: the strings of the REG_MULTI_SZ value, in order.
-std::vector<std::string> ReadPendingRenames();
-void ClearPendingRenames();
-// "\??\" + path, the form Windows records.
-std::string NtPath(const std::string& path);
-
 // Exposes the engine's internal operations to the tests.
 class CTestInstaller : public CInstaller {
 public:
@@ -84,6 +35,21 @@ public:
     using CInstaller::BackupExistingFile;
     using CInstaller::MakeTempName;
     using CInstaller::RecordInstalledPath;
+};
+
+// An engine writing its log into a scratch folder that its file operations work in.
+class EngineTest : public testing::Test {
+protected:
+    CScratchFolder m_folder;
+    CLogFile m_logFile{m_folder.Join("engine.log")};
+    std::unique_ptr<CTestInstaller> m_engine{new CTestInstaller(m_logFile.Handle())};
+    const char* Dir() const { return m_folder.Path().c_str(); }
+
+    // The log after the engine has gone (its teardown flushes the file).
+    std::string FinishLog() {
+        m_engine.reset();
+        return m_logFile.Contents();
+    }
 };
 
 }  // namespace linkmoor::test

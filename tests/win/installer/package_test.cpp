@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "installer_test_support.h"
+#include "catch_error.h"
+#include "installer/installer.h"
+#include "log_file.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
@@ -17,7 +21,7 @@ bool CarriesPackage() {
 }
 
 TEST(Package, OpenedFromTheRunningProgram) {
-    CTempFolder folder;
+    CScratchFolder folder;
     CLogFile log(folder.Join("engine.log"));
     std::unique_ptr<CExceptionEx> error;
     {

@@ -7,7 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "catch_error.h"
 #include "installer_test_support.h"
+#include "log_file.h"
+#include "pending_renames.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
@@ -43,19 +48,10 @@ private:
     HANDLE m_handle;
 };
 
-class RebootDeferral : public testing::Test {
+class RebootDeferral : public EngineTest {
 protected:
     void SetUp() override { ClearPendingRenames(); }
     void TearDown() override { ClearPendingRenames(); }
-
-    CTempFolder m_folder;
-    CLogFile m_logFile{m_folder.Join("engine.log")};
-    std::unique_ptr<CTestInstaller> m_engine{new CTestInstaller(m_logFile.Handle())};
-    const char* Dir() const { return m_folder.Path().c_str(); }
-    std::string FinishLog() {
-        m_engine.reset();
-        return m_logFile.Contents();
-    }
 };
 
 TEST_F(RebootDeferral, FileInUseIsReplacedAtRebootFromATemporaryFile) {
@@ -168,7 +164,7 @@ TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ClearPendingRenames();
-        CTempFolder folder;
+        CScratchFolder folder;
         const std::string path = folder.Join("target.bin");
         if (c.existing) WriteFileBytes(path, "old");
         std::unique_ptr<CHeldFile> held(c.held ? new CHeldFile(path) : nullptr);
@@ -220,7 +216,7 @@ TEST_F(RebootDeferral, ReplacementThatCannotBeRegistered) {
         SCOPED_TRACE(shortWrite ? "with a short write" : "whole write");
         RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_SZ,
                        reinterpret_cast<const BYTE*>("not a list"), 11);
-        CTempFolder folder;
+        CScratchFolder folder;
         const std::string path = folder.Join("target.bin");
         WriteFileBytes(path, "old");
         CHeldFile held(path);

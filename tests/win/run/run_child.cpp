@@ -14,6 +14,7 @@
 #include <string>
 
 #include "diagnostics/exception_ex.h"
+#include "log_file.h"
 #include "run/silent_installer.h"
 
 namespace {
@@ -28,10 +29,7 @@ int main(int argc, char** argv) {
     const std::string identifier = std::string(argv[2]) == "-" ? "" : argv[2];
     if (argc >= 5) linkmoor::FixRunFolderSeedForTest(unsigned(std::strtoul(argv[4], nullptr, 10)));
 
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const std::string logPath = workFolder + "\\" + kLogName;
-    const HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE log = linkmoor::test::CreateLogFile(workFolder + "\\" + kLogName);
     char result[96] = "ok";
     try {
         linkmoor::CSilentInstaller run(log, workFolder, identifier);

@@ -14,9 +14,17 @@
 #include <thread>
 #include <vector>
 
-#include "installer_test_support.h"
+#include "catch_error.h"
+#include "installer/installer.h"
+#include "log_file.h"
+#include "program.h"
 #include "run/run_steps.h"
 #include "run_test_support.h"
+#include "scoped_environment.h"
+#include "scratch_folder.h"
+#include "text.h"
+#include "whole_file.h"
+#include "wine_prefix.h"
 
 namespace linkmoor::test {
 namespace {
@@ -66,7 +74,7 @@ protected:
         m_runFolder = m_work.Join(name);
         m_logPath = m_work.Join(name + ".log");
         ASSERT_TRUE(CreateDirectoryA(m_runFolder.c_str(), nullptr));
-        m_log = std::make_unique<CInheritableLog>(m_logPath);
+        m_log = std::make_unique<CLogFile>(m_logPath);
         m_engine = std::make_unique<CInstaller>(m_log->Handle(), false, false, false, false);
         const std::string package = ReadFileBytes(ProgramFolder() + "\\" + kPackageFile);
         ASSERT_EQ(m_engine->m_packedTools->LoadBytes(
@@ -82,10 +90,10 @@ protected:
         UnpackCryptoLibrary(*m_engine, m_runFolder.c_str(), "libssl", "libssl-3");
     }
 
-    CTempFolder m_work;
+    CScratchFolder m_work;
     std::string m_runFolder;
     std::string m_logPath;
-    std::unique_ptr<CInheritableLog> m_log;
+    std::unique_ptr<CLogFile> m_log;
     std::unique_ptr<CInstaller> m_engine;
 };
 

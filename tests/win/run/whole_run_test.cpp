@@ -10,10 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "installer_test_support.h"
+#include "pending_renames.h"
+#include "program.h"
 #include "run/run_folder_name.h"
 #include "run/silent_installer.h"
 #include "run_test_support.h"
+#include "scoped_environment.h"
+#include "scratch_folder.h"
+#include "text.h"
+#include "whole_file.h"
+#include "windows_version_choice.h"
+#include "wine_prefix.h"
 
 namespace linkmoor::test {
 namespace {
@@ -127,8 +134,8 @@ protected:
         EXPECT_EQ(ListFolder(m_work.Path()), std::vector<std::string>{kLogName});
     }
 
-    CTempFolder m_work;  // the work folder
-    CTempFolder m_side;  // record and result files, outside the work folder
+    CScratchFolder m_work;  // the work folder
+    CScratchFolder m_side;  // record and result files, outside the work folder
 };
 
 TEST_F(WholeRunTest, Windows10WithAnIdentifierWritesTheWholeSequence) {
