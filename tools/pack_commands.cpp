@@ -1,4 +1,4 @@
-// The commands of linkmoor-pack: create, append, verify, list and extract.
+// The commands of linkmoor-pack: create, append, verify, list, extract and check.
 
 #include "tools/pack_commands.h"
 
@@ -8,6 +8,7 @@
 #include "package/packed_tools.h"
 #include "tools/entry_names.h"
 #include "tools/file_io.h"
+#include "tools/package_check.h"
 #include "tools/verdicts.h"
 
 #include <new>
@@ -37,6 +38,11 @@ const char kUsage[] =
     "  linkmoor-pack extract [--force] FILE DIR\n"
     "      Writes every entry of a valid package into DIR (created when missing) under its name.\n"
     "      Exit codes as for verify; 1 also when a file cannot be written.\n"
+    "  linkmoor-pack check FILE\n"
+    "      For x86, amd64 and arm64 on Windows 10 and later and on older Windows, lists the\n"
+    "      entries a launcher run would unpack and the files they become, then the entries no\n"
+    "      run asks for. A missing required entry is an error, a missing OpenSSL library a\n"
+    "      warning. Exit codes as for verify; 5 when a machine's run would stop.\n"
     "An output that exists already is refused unless --force is given; outputs are written to a\n"
     "temporary file beside them and renamed at the end, so a failure leaves none behind.\n"
     "Exit code 64: the command line is not understood.\n";
@@ -235,6 +241,16 @@ int Extract(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, "check needs FILE\n");
+    CPackedTools reader;
+    int exitCode = kExitValid;
+    if (!LoadForReading(reader, line.operands[0], 0, err, exitCode)) return exitCode;
+    CheckCounts counts = WriteCheckReport(reader, out);
+    out << line.operands[0] << ": " << CheckSummary(counts) << "\n";
+    return CheckExitCode(counts);
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -309,6 +325,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         if (line.command == "verify") return Verify(line, out, err);
         if (line.command == "list") return List(line, out, err);
         if (line.command == "extract") return Extract(line, out, err);
+        if (line.command == "check") return Check(line, out, err);
     } catch (const std::bad_alloc&) {
         return Fail(err, "not enough memory");
     }
