@@ -12,7 +12,8 @@
 #include "diagnostics/setup_log_api.h"
 #include "diagnostics/unique_handle.h"
 #include "setup_registry.h"
-#include "test_files.h"
+#include "log_file.h"
+#include "whole_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) return 2;
@@ -37,9 +38,9 @@ int main(int argc, char** argv) {
                       level ? "" : "absent ", level ? *level : 0u);
         report += line;
         report += "path=" + path + "\n";
-        if (!path.empty()) test::AppendToFile(path, argv[3]);
+        if (!path.empty()) test::AppendFileBytes(path, argv[3]);
     }
     logFile.Reset();
-    test::WriteWholeFile(argv[2], report);
+    test::WriteFileBytes(argv[2], report);
     return 0;
 }

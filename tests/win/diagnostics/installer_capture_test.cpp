@@ -12,7 +12,9 @@
 #include "diagnostics/unique_handle.h"
 #include "installer/installer.h"
 #include "setup_registry.h"
-#include "test_files.h"
+#include "log_file.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace linkmoor {
 namespace {
@@ -36,21 +38,21 @@ TEST(InstallerCapture, FlagStartsTheCaptureAndTeardownEndsIt) {
     for (const FlagCase& c : cases) {
         SCOPED_TRACE(c.capture ? "captureSetupLog on" : "captureSetupLog off");
         std::optional<CSetupValuesKeeper> keeper(std::in_place);
-        CTestFolder folder;
+        CScratchFolder folder;
         SetLogPath(folder.Path());
         SetLogLevel(0x77);
-        std::string setupLog = folder.File("setupapi.dev.log");
-        WriteWholeFile(setupLog, "earlier\r\n");
-        std::string logPath = folder.File("launcher.log");
+        std::string setupLog = folder.Join("setupapi.dev.log");
+        WriteFileBytes(setupLog, "earlier\r\n");
+        std::string logPath = folder.Join("launcher.log");
         UniqueFile logFile(CreateLogFile(logPath));
         {
             CInstaller installer(logFile.Get(), false, false, false, c.capture);
             EXPECT_EQ(ReadLogLevel(), c.levelDuring);
             installer.Log("engine line", nullptr);
-            AppendToFile(setupLog, "dvi: installed\r\n");
+            AppendFileBytes(setupLog, "dvi: installed\r\n");
         }
         EXPECT_EQ(ReadLogLevel(), 0x77u);
-        std::string log = ReadWholeFile(logPath);
+        std::string log = ReadFileBytes(logPath);
         ASSERT_GE(log.size(), c.expectedTail.size());
         // The engine may write lines of its own (the RunOnce key); the capture comes last.
         EXPECT_NE(log.find("engine line\r\n"), std::string::npos);

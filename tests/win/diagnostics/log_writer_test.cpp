@@ -9,14 +9,16 @@
 
 #include "diagnostics/setup_log_api.h"
 #include "diagnostics/unique_handle.h"
-#include "test_files.h"
+#include "log_file.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace linkmoor {
 namespace {
 
 using test::CreateLogFile;
-using test::CTestFolder;
-using test::ReadWholeFile;
+using test::CScratchFolder;
+using test::ReadFileBytes;
 
 const char* const kBadPointer = reinterpret_cast<const char*>(uintptr_t(1));
 
@@ -42,22 +44,22 @@ TEST(LogWriter, OneLineIsMessageArgumentAndCrLf) {
          "Pfad: C:\\Gr\xFC\xDF\xE9\\\x80\xFF\r\n"},
         {"line ends inside the text stay", "a\nb", "c\r\n", "a\nbc\r\n\r\n"},
     };
-    CTestFolder folder;
+    CScratchFolder folder;
     for (const LineCase& c : cases) {
-        std::string path = folder.File("case.log");
+        std::string path = folder.Join("case.log");
         UniqueFile file(CreateLogFile(path));
         ASSERT_TRUE(file);
         {
             CSetupLogApi log(file.Get());
             log.WriteLine(c.message, c.argument);
         }
-        EXPECT_EQ(ReadWholeFile(path), c.expected) << c.name;
+        EXPECT_EQ(ReadFileBytes(path), c.expected) << c.name;
     }
 }
 
 TEST(LogWriter, LinesFollowEachOtherInOrder) {
-    CTestFolder folder;
-    std::string path = folder.File("run.log");
+    CScratchFolder folder;
+    std::string path = folder.Join("run.log");
     UniqueFile file(CreateLogFile(path));
     {
         CSetupLogApi log(file.Get());
@@ -66,15 +68,15 @@ TEST(LogWriter, LinesFollowEachOtherInOrder) {
         log.WriteLine(nullptr, "dropped");
         log.WriteLine("source file:", "cm_x64.exe");
     }
-    EXPECT_EQ(ReadWholeFile(path),
+    EXPECT_EQ(ReadFileBytes(path),
               "CreateDirectory: C:\\w\\0123\r\n"
               "******* unpack files **********\r\n"
               "source file:cm_x64.exe\r\n");
 }
 
 TEST(LogWriter, AnotherWritersBytesLandBeforeTheNextLine) {
-    CTestFolder folder;
-    std::string path = folder.File("shared.log");
+    CScratchFolder folder;
+    std::string path = folder.Join("shared.log");
     UniqueFile file(CreateLogFile(path));
     // A second handle on the same file, as the customer module's standard error would be.
     UniqueFile other(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -86,19 +88,19 @@ TEST(LogWriter, AnotherWritersBytesLandBeforeTheNextLine) {
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(other.Get(), "child says hi\n", 14, &written, nullptr));
     log.WriteLine("second", nullptr);
-    EXPECT_EQ(ReadWholeFile(path), "first\r\nchild says hi\nsecond\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "first\r\nchild says hi\nsecond\r\n");
 }
 
 TEST(LogWriter, EachLineSeeksToTheEndOfItsOwnHandle) {
-    CTestFolder folder;
-    std::string path = folder.File("seek.log");
+    CScratchFolder folder;
+    std::string path = folder.Join("seek.log");
     UniqueFile file(CreateLogFile(path));
     CSetupLogApi log(file.Get());
     log.WriteLine("0123456789", nullptr);
     // Someone moved the shared file pointer back: the next line must not overwrite.
     SetFilePointer(file.Get(), 2, nullptr, FILE_BEGIN);
     log.WriteLine("next", nullptr);
-    EXPECT_EQ(ReadWholeFile(path), "0123456789\r\nnext\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "0123456789\r\nnext\r\n");
 }
 
 TEST(LogWriter, InvalidHandleDropsEverything) {
@@ -110,32 +112,32 @@ TEST(LogWriter, InvalidHandleDropsEverything) {
 }
 
 TEST(LogWriter, HandleIsBorrowedNotClosed) {
-    CTestFolder folder;
-    std::string path = folder.File("borrowed.log");
+    CScratchFolder folder;
+    std::string path = folder.Join("borrowed.log");
     UniqueFile file(CreateLogFile(path));
     { CSetupLogApi(file.Get()).WriteLine("line", nullptr); }
     DWORD flags = 0;
     EXPECT_TRUE(GetHandleInformation(file.Get(), &flags)) << "the log object closed the handle";
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(file.Get(), "after", 5, &written, nullptr));
-    EXPECT_EQ(ReadWholeFile(path), "line\r\nafter");
+    EXPECT_EQ(ReadFileBytes(path), "line\r\nafter");
 }
 
 TEST(LogWriter, FaultsInsideAreDroppedAndLaterLinesStillWritten) {
-    CTestFolder folder;
-    std::string path = folder.File("fault.log");
+    CScratchFolder folder;
+    std::string path = folder.Join("fault.log");
     UniqueFile file(CreateLogFile(path));
     CSetupLogApi log(file.Get());
     log.WriteLine(kBadPointer, nullptr);           // message that points nowhere: nothing
     log.WriteLine("Install File: ", kBadPointer);  // argument that points nowhere: cut short
     log.WriteLine("still here", nullptr);
-    EXPECT_EQ(ReadWholeFile(path), "Install File: still here\r\n");
+    EXPECT_EQ(ReadFileBytes(path), "Install File: still here\r\n");
 }
 
 TEST(LogWriter, FailingWritesReportNothing) {
-    CTestFolder folder;
-    std::string path = folder.File("readonly.log");
-    test::WriteWholeFile(path, "old");
+    CScratchFolder folder;
+    std::string path = folder.Join("readonly.log");
+    test::WriteFileBytes(path, "old");
     UniqueFile readOnly(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(readOnly);
@@ -143,7 +145,7 @@ TEST(LogWriter, FailingWritesReportNothing) {
         CSetupLogApi log(readOnly.Get());
         log.WriteLine("message", "argument");
     }
-    EXPECT_EQ(ReadWholeFile(path), "old");
+    EXPECT_EQ(ReadFileBytes(path), "old");
 }
 
 }  // namespace

@@ -6,16 +6,18 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
-#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "diagnostics/setup_log_api.h"
 #include "diagnostics/unique_handle.h"
+#include "log_file.h"
+#include "program.h"
+#include "scratch_folder.h"
 #include "setup_registry.h"
-#include "test_files.h"
+#include "whole_file.h"
+#include "windows_version_choice.h"
 
 namespace linkmoor {
 namespace {
@@ -39,8 +41,8 @@ protected:
     void SetUp() override {
         SetLogPath(m_folder.Path());
         SetLogLevel(kOriginalLevel);
-        m_logPath = m_folder.File("launcher.log");
-        m_setupLog = m_folder.File("setupapi.dev.log");
+        m_logPath = m_folder.Join("launcher.log");
+        m_setupLog = m_folder.Join("setupapi.dev.log");
         m_log.Reset(CreateLogFile(m_logPath));
         ASSERT_TRUE(m_log);
     }
@@ -52,7 +54,7 @@ protected:
     }
 
     std::optional<CSetupValuesKeeper> m_keeper{std::in_place};
-    CTestFolder m_folder;
+    CScratchFolder m_folder;
     std::string m_logPath;
     std::string m_setupLog;
     UniqueFile m_log;
@@ -82,7 +84,7 @@ TEST_F(SetupCapture, CopiesTheGrowthOnlyWhenBelowTwoMebibytes) {
     for (const GrowthCase& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteFileA(m_setupLog.c_str());
-        if (c.before) WriteWholeFile(m_setupLog, *c.before);
+        if (c.before) WriteFileBytes(m_setupLog, *c.before);
         m_log.Reset(CreateLogFile(m_logPath));
         {
             CSetupLogApi log(m_log.Get());
@@ -90,31 +92,31 @@ TEST_F(SetupCapture, CopiesTheGrowthOnlyWhenBelowTwoMebibytes) {
             EXPECT_EQ(log.m_startSize, c.before ? c.before->size() : 0u);
             EXPECT_EQ(ReadLogLevel(), 0x5050u);
             log.WriteLine("during the capture", nullptr);
-            WriteWholeFile(m_setupLog, c.after);
+            WriteFileBytes(m_setupLog, c.after);
         }
         EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
         std::string expected = "during the capture\r\n";
         if (c.copied) expected += kBegin + c.after.substr(c.before ? c.before->size() : 0) + kEnd;
-        std::string actual = ReadWholeFile(m_logPath);
+        std::string actual = ReadFileBytes(m_logPath);
         EXPECT_EQ(actual.size(), expected.size());
         EXPECT_TRUE(actual == expected) << "the launcher's log differs";
     }
 }
 
 TEST_F(SetupCapture, EndBannerFollowsTheLastCopiedCharacterOnTheSameLine) {
-    WriteWholeFile(m_setupLog, "start\r\n");
+    WriteFileBytes(m_setupLog, "start\r\n");
     {
         CSetupLogApi log(m_log.Get());
         ASSERT_EQ(log.StartCapture(), 1);
-        AppendToFile(m_setupLog, "dvi: done");
+        AppendFileBytes(m_setupLog, "dvi: done");
     }
-    EXPECT_EQ(ReadWholeFile(m_logPath),
+    EXPECT_EQ(ReadFileBytes(m_logPath),
               "==== SetupApi log begin ====\r\n"
               "dvi: done===== SetupApi log end =====\r\n");
 }
 
 TEST_F(SetupCapture, PathAndFieldsAfterTheStart) {
-    WriteWholeFile(m_setupLog, "0123456789");
+    WriteFileBytes(m_setupLog, "0123456789");
     CSetupLogApi log(m_log.Get());
     ASSERT_EQ(log.StartCapture(), 1);
     EXPECT_EQ(log.m_capturing, 1);
@@ -133,11 +135,11 @@ TEST_F(SetupCapture, MissingLogLevelIsNeitherCreatedNorChanged) {
         ASSERT_EQ(log.StartCapture(), 1);
         EXPECT_EQ(log.m_restoreLevel, 0);
         EXPECT_EQ(ReadLogLevel(), std::nullopt);
-        AppendToFile(m_setupLog, "grew");
+        AppendFileBytes(m_setupLog, "grew");
     }
     EXPECT_EQ(ReadLogLevel(), std::nullopt);
     // The copy does not depend on the level.
-    EXPECT_EQ(ReadWholeFile(m_logPath), kBegin + "grew" + kEnd);
+    EXPECT_EQ(ReadFileBytes(m_logPath), kBegin + "grew" + kEnd);
 }
 
 TEST_F(SetupCapture, LogPathLengthLimit) {
@@ -166,14 +168,14 @@ TEST_F(SetupCapture, LogPathLengthLimit) {
 
 TEST_F(SetupCapture, OversizedLogPathCopiesNothing) {
     SetLogPath(m_folder.Path() + "\\" + std::string(300, 'q'));
-    WriteWholeFile(m_setupLog, "before");
+    WriteFileBytes(m_setupLog, "before");
     {
         CSetupLogApi log(m_log.Get());
         ASSERT_EQ(log.StartCapture(), 1);
         EXPECT_EQ(log.m_startSize, 0u);
-        AppendToFile(m_setupLog, " and after");
+        AppendFileBytes(m_setupLog, " and after");
     }
-    EXPECT_EQ(ReadWholeFile(m_logPath), "");
+    EXPECT_EQ(ReadFileBytes(m_logPath), "");
     EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
 }
 
@@ -226,38 +228,38 @@ TEST_F(SetupCapture, FileHeldOpenElsewhereIsNotCopied) {
     };
     for (const HoldCase& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteWholeFile(m_setupLog, "start\r\n");
+        WriteFileBytes(m_setupLog, "start\r\n");
         m_log.Reset(CreateLogFile(m_logPath));
         UniqueFile holder;
         {
             CSetupLogApi log(m_log.Get());
             ASSERT_EQ(log.StartCapture(), 1);
-            AppendToFile(m_setupLog, "written while held");
+            AppendFileBytes(m_setupLog, "written while held");
             holder.Reset(CreateFileA(m_setupLog.c_str(), c.access, c.share, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
             ASSERT_TRUE(holder);
         }
-        EXPECT_EQ(ReadWholeFile(m_logPath), "");
+        EXPECT_EQ(ReadFileBytes(m_logPath), "");
         EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
         holder.Reset();
     }
     // Once nobody holds it, the same growth is copied.
     m_log.Reset(CreateLogFile(m_logPath));
-    WriteWholeFile(m_setupLog, "start\r\n");
+    WriteFileBytes(m_setupLog, "start\r\n");
     {
         CSetupLogApi log(m_log.Get());
         ASSERT_EQ(log.StartCapture(), 1);
-        AppendToFile(m_setupLog, "written while free");
+        AppendFileBytes(m_setupLog, "written while free");
     }
-    EXPECT_EQ(ReadWholeFile(m_logPath), kBegin + "written while free" + kEnd);
+    EXPECT_EQ(ReadFileBytes(m_logPath), kBegin + "written while free" + kEnd);
 }
 
 TEST_F(SetupCapture, ClosesTheSetupApiLogAfterTheCopy) {
-    WriteWholeFile(m_setupLog, "a");
+    WriteFileBytes(m_setupLog, "a");
     {
         CSetupLogApi log(m_log.Get());
         ASSERT_EQ(log.StartCapture(), 1);
-        AppendToFile(m_setupLog, "b");
+        AppendFileBytes(m_setupLog, "b");
     }
     // Opening it without sharing succeeds only when no handle on it is left open.
     UniqueFile exclusive(CreateFileA(m_setupLog.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -266,78 +268,39 @@ TEST_F(SetupCapture, ClosesTheSetupApiLogAfterTheCopy) {
 }
 
 TEST_F(SetupCapture, InvalidLogHandleStillRaisesAndRestoresTheLevel) {
-    WriteWholeFile(m_setupLog, "start\r\n");
+    WriteFileBytes(m_setupLog, "start\r\n");
     {
         CSetupLogApi log(INVALID_HANDLE_VALUE);
         ASSERT_EQ(log.StartCapture(), 1);
         EXPECT_EQ(ReadLogLevel(), 0x5050u);
-        AppendToFile(m_setupLog, "growth with nowhere to go");
+        AppendFileBytes(m_setupLog, "growth with nowhere to go");
     }
     EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
-    EXPECT_EQ(ReadWholeFile(m_logPath), "");
-    EXPECT_EQ(ReadWholeFile(m_setupLog), "start\r\ngrowth with nowhere to go");
+    EXPECT_EQ(ReadFileBytes(m_logPath), "");
+    EXPECT_EQ(ReadFileBytes(m_setupLog), "start\r\ngrowth with nowhere to go");
 }
 
 TEST_F(SetupCapture, NoCaptureStartedTouchesNothing) {
-    WriteWholeFile(m_setupLog, "start\r\n");
+    WriteFileBytes(m_setupLog, "start\r\n");
     {
         CSetupLogApi log(m_log.Get());
         log.WriteLine("plain line", nullptr);
-        AppendToFile(m_setupLog, "growth");
+        AppendFileBytes(m_setupLog, "growth");
         EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
     }
-    EXPECT_EQ(ReadWholeFile(m_logPath), "plain line\r\n");
+    EXPECT_EQ(ReadFileBytes(m_logPath), "plain line\r\n");
 }
 
-
-// Wine reports the Windows version per program: the probe runs under the version named in
-// HKCU\Software\Wine\AppDefaults\<its file name>, which this object sets and removes again.
-class CProgramVersion {
-public:
-    CProgramVersion(const std::string& exeName, const char* version)
-        : m_key("Software\\Wine\\AppDefaults\\" + exeName) {
-        DWORD disposition = 0;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, m_handle.Put(), &disposition) != ERROR_SUCCESS)
-            throw std::runtime_error("cannot open " + m_key);
-        m_created = disposition == REG_CREATED_NEW_KEY;
-        char old[64];
-        DWORD size = sizeof(old);
-        DWORD type = 0;
-        if (RegQueryValueExA(m_handle.Get(), "Version", nullptr, &type,
-                             reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
-            m_old = std::string(old, size);
-        RegSetValueExA(m_handle.Get(), "Version", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(version), DWORD(strlen(version) + 1));
-    }
-    ~CProgramVersion() {
-        if (m_old)
-            RegSetValueExA(m_handle.Get(), "Version", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(m_old->data()), DWORD(m_old->size()));
-        else
-            RegDeleteValueA(m_handle.Get(), "Version");
-        m_handle.Reset();
-        if (m_created) RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
-    }
-    CProgramVersion(const CProgramVersion&) = delete;
-    CProgramVersion& operator=(const CProgramVersion&) = delete;
-
-private:
-    std::string m_key;
-    UniqueRegistryKey m_handle;
-    bool m_created = false;
-    std::optional<std::string> m_old;
-};
 
 // Keeps a file's bytes (or its absence) and puts them back.
 class CFileKeeper {
 public:
     explicit CFileKeeper(std::string path) : m_path(std::move(path)) {
-        if (FileExists(m_path)) m_bytes = ReadWholeFile(m_path);
+        if (PathExists(m_path)) m_bytes = ReadFileBytes(m_path);
     }
     ~CFileKeeper() {
         if (m_bytes)
-            WriteWholeFile(m_path, *m_bytes);
+            WriteFileBytes(m_path, *m_bytes);
         else
             DeleteFileA(m_path.c_str());
     }
@@ -348,30 +311,6 @@ private:
     std::string m_path;
     std::optional<std::string> m_bytes;
 };
-
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.rfind('\\'));
-}
-
-DWORD RunAndWait(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    std::string command = commandLine;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        throw std::runtime_error("cannot start " + commandLine);
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0)
-        throw std::runtime_error("the probe did not end");
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
-}
 
 TEST_F(SetupCapture, WindowsVersionChoosesTheLogAndTheLevel) {
     const std::string probeName = "diagnostics_capture_probe.exe";
@@ -392,18 +331,20 @@ TEST_F(SetupCapture, WindowsVersionChoosesTheLogAndTheLevel) {
     for (const VersionCase& c : cases) {
         SCOPED_TRACE(c.wineVersion);
         CFileKeeper keepLegacyLog(std::string(windows) + "\\setupapi.log");
-        WriteWholeFile(c.path, "earlier lines\r\n");
-        std::string report = m_folder.File("report.txt");
-        std::string probeLog = m_folder.File("probe.log");
+        WriteFileBytes(c.path, "earlier lines\r\n");
+        std::string report = m_folder.Join("report.txt");
+        std::string probeLog = m_folder.Join("probe.log");
         {
-            CProgramVersion version(probeName, c.wineVersion);
-            ASSERT_EQ(RunAndWait("\"" + ProgramFolder() + "\\" + probeName + "\" \"" + probeLog +
-                                 "\" \"" + report + "\" \"grown under " + c.wineVersion + "\""),
-                      0u);
+            CWindowsVersionChoice version(probeName, c.wineVersion);
+            ASSERT_EQ(RunProgram(ProgramFolder() + "\\" + probeName,
+                                 "\"" + probeLog + "\" \"" + report + "\" \"grown under " +
+                                     c.wineVersion + "\"",
+                                 60000),
+                      0);
         }
-        EXPECT_EQ(ReadWholeFile(report), "version=" + c.version + "\nstarted=1\nlevel=" + c.level +
+        EXPECT_EQ(ReadFileBytes(report), "version=" + c.version + "\nstarted=1\nlevel=" + c.level +
                                              "\npath=" + c.path + "\n");
-        EXPECT_EQ(ReadWholeFile(probeLog),
+        EXPECT_EQ(ReadFileBytes(probeLog),
                   kBegin + "grown under " + c.wineVersion + kEnd);
         EXPECT_EQ(ReadLogLevel(), kOriginalLevel);
         DeleteFileA(m_setupLog.c_str());

@@ -30,24 +30,11 @@ void Restore(const char* name, const std::optional<RegistryValue>& value) {
 }  // namespace
 
 std::optional<RegistryValue> ReadSetupValue(const char* name) {
-    UniqueRegistryKey key = OpenSetupKey();
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::string data(size, '\0');
-    if (RegQueryValueExA(key.Get(), name, nullptr, &type,
-                         reinterpret_cast<BYTE*>(data.empty() ? nullptr : &data[0]),
-                         &size) != ERROR_SUCCESS)
-        throw std::runtime_error(std::string("cannot read ") + name);
-    data.resize(size);
-    return RegistryValue{type, data};
+    return ReadRegistryValue(OpenSetupKey().Get(), name);
 }
 
 void WriteSetupValue(const char* name, DWORD type, const std::string& data) {
-    UniqueRegistryKey key = OpenSetupKey();
-    if (RegSetValueExA(key.Get(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                       DWORD(data.size())) != ERROR_SUCCESS)
+    if (!WriteRegistryValue(OpenSetupKey().Get(), name, RegistryValue{type, data}))
         throw std::runtime_error(std::string("cannot write ") + name);
 }
 

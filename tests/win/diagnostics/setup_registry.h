@@ -8,15 +8,11 @@
 #include <optional>
 #include <string>
 
+#include "registry_value.h"
+
 namespace linkmoor::test {
 
 inline constexpr char kSetupKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Setup";
-
-struct RegistryValue {
-    DWORD type;
-    std::string data;
-    bool operator==(const RegistryValue& o) const { return type == o.type && data == o.data; }
-};
 
 std::optional<RegistryValue> ReadSetupValue(const char* name);
 void WriteSetupValue(const char* name, DWORD type, const std::string& data);
