@@ -15,38 +15,18 @@
 
 #include "box_reader.h"
 #include "diagnostics/exception_ex.h"
+#include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace {
 
+using linkmoor::test::ReadFileBytes;
+using linkmoor::test::UserTempFolder;
+using linkmoor::test::WriteFileBytes;
+
 constexpr char kLogName[] = "linkmoor-technician-customer-module.log";
 
-std::string UserTempWithoutBackslash() {
-    char buffer[MAX_PATH] = {};
-    DWORD length = GetTempPathA(MAX_PATH, buffer);
-    std::string path(buffer, length);
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    return path;
-}
-
-std::string LogPath() { return UserTempWithoutBackslash() + "\\" + kLogName; }
-
-std::string ReadFileBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    char buffer[4096];
-    DWORD count = 0;
-    ReadFile(file, buffer, sizeof(buffer), &count, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, count);
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD count = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &count, nullptr);
-    CloseHandle(file);
-}
+std::string LogPath() { return UserTempFolder() + "\\" + kLogName; }
 
 // Closed by the entry: the file can be opened without sharing again.
 bool LogIsClosed() {
@@ -123,7 +103,7 @@ TEST_F(LauncherEntry, RunsOnceWithInheritableLogInUserTempAndClosesIt) {
     EXPECT_EQ(g_run.calls, 1);
     EXPECT_NE(g_run.logFile, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(g_run.handleFlags & HANDLE_FLAG_INHERIT);
-    EXPECT_EQ(g_run.workFolder, UserTempWithoutBackslash());
+    EXPECT_EQ(g_run.workFolder, UserTempFolder());
     EXPECT_EQ(g_run.technicianId, "");  // the test program's name carries no identifier
     // Truncated, not appended to.
     EXPECT_EQ(ReadFileBytes(LogPath()), "run\r\n");

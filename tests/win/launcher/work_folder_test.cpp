@@ -8,27 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "program.h"
+#include "scratch_folder.h"
+
 namespace {
 
-std::string UserTempWithoutBackslash() {
-    char buffer[MAX_PATH] = {};
-    DWORD length = GetTempPathA(MAX_PATH, buffer);
-    std::string path(buffer, length);
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    return path;
-}
+using linkmoor::test::ProgramFolder;
+using linkmoor::test::UserTempFolder;
 
 std::string SystemTemp() {
     char buffer[MAX_PATH] = {};
     GetSystemWindowsDirectoryA(buffer, MAX_PATH);
     return std::string(buffer) + "\\Temp";
-}
-
-std::string OwnFolder() {
-    char buffer[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    std::string path(buffer);
-    return path.substr(0, path.rfind('\\'));
 }
 
 bool FolderHoldsProbeFiles(const std::string& folder) {
@@ -61,7 +52,7 @@ protected:
 };
 
 TEST(ProbeFolder, WritesAndLeavesNothingBehind) {
-    std::string folder = UserTempWithoutBackslash() + "\\probe-test";
+    std::string folder = UserTempFolder() + "\\probe-test";
     CreateDirectoryA(folder.c_str(), nullptr);
     EXPECT_TRUE(linkmoor::ProbeFolder(folder.c_str()));
     EXPECT_FALSE(FolderHoldsProbeFiles(folder));
@@ -70,7 +61,7 @@ TEST(ProbeFolder, WritesAndLeavesNothingBehind) {
 
 TEST(ProbeFolder, FailsWhereNoFileCanBeCreated) {
     // A plain file standing where the folder should be: every create inside it fails.
-    std::string blocker = UserTempWithoutBackslash() + "\\probe-blocker";
+    std::string blocker = UserTempFolder() + "\\probe-blocker";
     HANDLE file = CreateFileA(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -95,7 +86,7 @@ TEST(ProbeFolder, ThroughAVolumeGuidPathFailsUnderThisSystem) {
 TEST_F(WorkFolderSelection, OrdinarySystemChoosesUserTempWithoutBackslash) {
     char buffer[MAX_PATH] = {};
     ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH));
-    EXPECT_EQ(std::string(buffer), UserTempWithoutBackslash());
+    EXPECT_EQ(std::string(buffer), UserTempFolder());
     EXPECT_NE(std::string(buffer).back(), '\\');
     EXPECT_FALSE(FolderHoldsProbeFiles(buffer));
 }
@@ -104,9 +95,9 @@ TEST_F(WorkFolderSelection, TriesCandidatesInOrderAndFailsWhenNonePasses) {
     char buffer[MAX_PATH] = {};
     EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
     ASSERT_GE(g_probed.size(), 3u);
-    EXPECT_EQ(g_probed.front(), UserTempWithoutBackslash());
+    EXPECT_EQ(g_probed.front(), UserTempFolder());
     EXPECT_EQ(g_probed[1], SystemTemp());
-    EXPECT_EQ(g_probed.back(), OwnFolder());
+    EXPECT_EQ(g_probed.back(), ProgramFolder());
     // Between them: the volumes with a drive letter (Wine has C: and Z:), by GUID path.
     std::vector<std::string> volumes(g_probed.begin() + 2, g_probed.end() - 1);
     EXPECT_EQ(volumes.size(), 2u);
@@ -125,7 +116,7 @@ TEST_F(WorkFolderSelection, WritableVolumeRootIsChosenByItsGuidPath) {
 }
 
 TEST_F(WorkFolderSelection, OwnFolderIsTheLastResort) {
-    static std::string own = OwnFolder();
+    static std::string own = ProgramFolder();
     g_accept = [](const std::string& folder) { return folder == own; };
     char buffer[MAX_PATH] = {};
     ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
