@@ -11,6 +11,8 @@
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "package_test_support.h"
+#include "program.h"
+#include "scratch_folder.h"
 
 namespace linkmoor {
 namespace {
@@ -21,14 +23,8 @@ constexpr char kChildOpenSelf[] = "--child-open-self";
 constexpr char kChildOpenSelfRenamed[] = "--child-open-self-renamed";
 constexpr int kChildExitBase = 10;  // the child exits with 10 - m_status
 
-std::string OwnPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
 int ChildMain(bool renameFirst) {
-    const std::string path = OwnPath();
+    const std::string path = test::ModulePath();
     const std::string moved = path + ".moved";
     if (renameFirst && !MoveFileA(path.c_str(), moved.c_str())) {
         return 1;  // the test reports that the running file could not be renamed
@@ -41,41 +37,21 @@ int ChildMain(bool renameFirst) {
     return kChildExitBase - reader.m_status;
 }
 
-// A folder of this process's own under the temporary folder, removed with its files at the end.
-class CScratch {
-public:
-    CScratch() {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        m_dir = std::string(temp) + "linkmoor-package-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(m_dir.c_str(), nullptr);
+// Writes `bytes` to a new file `name` in the scratch folder; returns its path.
+std::string WriteInto(const test::CScratchFolder& scratch, const char* name, const Bytes& bytes) {
+    const std::string path = scratch.Join(name);
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file.IsValid()) << path << " error " << GetLastError();
+    DWORD written = 0;
+    if (!bytes.empty()) {
+        WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
     }
-    ~CScratch() {
-        for (const std::string& file : m_files) {
-            DeleteFileA(file.c_str());
-        }
-        RemoveDirectoryA(m_dir.c_str());
-    }
-    std::string Write(const char* name, const Bytes& bytes) {
-        const std::string path = m_dir + "\\" + name;
-        UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        EXPECT_TRUE(file.IsValid()) << path << " error " << GetLastError();
-        DWORD written = 0;
-        if (!bytes.empty()) {
-            WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        }
-        EXPECT_EQ(written, bytes.size());
-        m_files.push_back(path);
-        return path;
-    }
+    EXPECT_EQ(written, bytes.size());
+    return path;
+}
 
-private:
-    std::string m_dir;
-    std::vector<std::string> m_files;
-};
-
-Bytes OwnBytes() { return test::ReadWholeFile(OwnPath()); }
+Bytes OwnBytes() { return test::ReadWholeFile(test::ModulePath()); }
 
 size_t OwnHeaderAt(const Bytes& own) { return package::FindHeader(own.data(), own.size()); }
 
@@ -87,21 +63,9 @@ int LoadFrom(CPackedTools& reader, const std::string& path, DWORD access, int ve
 }
 
 DWORD RunChild(const std::string& exe, const char* option) {
-    std::string commandLine = "\"" + exe + "\" " + option;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << exe << " error " << GetLastError();
-        return DWORD(-1);
-    }
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = DWORD(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    return code;
+    const int code = test::RunProgram(exe, option, 60000);
+    if (code == -1) ADD_FAILURE() << "cannot start " << exe << " or it did not end";
+    return DWORD(code);
 }
 
 TEST(PackedToolsWin, OpenSelfReadsTheAppendedPackageByteForByte) {
@@ -134,7 +98,7 @@ TEST(PackedToolsWin, LoadThroughAHandle) {
     changed[headerAt + package::kHeaderSize + 40] ^= 0x01;
     const Bytes withoutPackage(own.begin(), own.begin() + headerAt);
 
-    CScratch scratch;
+    test::CScratchFolder scratch;
     struct Case {
         const char* what;
         std::string path;
@@ -144,17 +108,17 @@ TEST(PackedToolsWin, LoadThroughAHandle) {
         int32_t status;
         size_t entries;
     } cases[] = {
-        {"copy of the packed program", scratch.Write("copy.exe", own), GENERIC_READ, 0, 1,
+        {"copy of the packed program", WriteInto(scratch, "copy.exe", own), GENERIC_READ, 0, 1,
          kPackageOk, 3},
-        {"verify only", scratch.Write("verify.exe", own), GENERIC_READ, 1, 1, kPackageOk, 0},
-        {"one body byte changed", scratch.Write("changed.exe", changed), GENERIC_READ, 0, 0,
+        {"verify only", WriteInto(scratch, "verify.exe", own), GENERIC_READ, 1, 1, kPackageOk, 0},
+        {"one body byte changed", WriteInto(scratch, "changed.exe", changed), GENERIC_READ, 0, 0,
          kPackageDamaged, 0},
-        {"program without package", scratch.Write("plain.exe", withoutPackage), GENERIC_READ,
+        {"program without package", WriteInto(scratch, "plain.exe", withoutPackage), GENERIC_READ,
          0, 0, kPackageDamaged, 0},
-        {"empty file", scratch.Write("empty.bin", Bytes()), GENERIC_READ, 0, 0, kPackageDamaged,
+        {"empty file", WriteInto(scratch, "empty.bin", Bytes()), GENERIC_READ, 0, 0, kPackageDamaged,
          0},
         // Size known, but the read is refused: nothing is delivered.
-        {"handle without read access", scratch.Write("noread.exe", own),
+        {"handle without read access", WriteInto(scratch, "noread.exe", own),
          FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, 0, 0, kPackageNotRead, 0},
     };
     for (const Case& c : cases) {
@@ -175,9 +139,9 @@ TEST(PackedToolsWin, OpenSelfFromOtherCopies) {
     const Bytes own = OwnBytes();
     const size_t headerAt = OwnHeaderAt(own);
     ASSERT_NE(headerAt, package::kNotFound);
-    CScratch scratch;
-    const std::string copy = scratch.Write("child.exe", own);
-    const std::string plain = scratch.Write("child-plain.exe", Bytes(own.begin(), own.begin() + headerAt));
+    test::CScratchFolder scratch;
+    const std::string copy = WriteInto(scratch, "child.exe", own);
+    const std::string plain = WriteInto(scratch, "child-plain.exe", Bytes(own.begin(), own.begin() + headerAt));
     EXPECT_EQ(RunChild(copy, kChildOpenSelf), DWORD(kChildExitBase - kPackageOk));
     EXPECT_EQ(RunChild(plain, kChildOpenSelf), DWORD(kChildExitBase - kPackageDamaged));
     // Renamed while running, the program's own path names no file any more.
