@@ -9,6 +9,8 @@ add_compile_options(-Wall -Wextra)
 if(WIN32)
   # Windows headers: ANSI calls throughout, no min/max macros.
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # Reproducible executables: ld writes the link time into the PE header unless told not to.
+  add_link_options(-Wl,--no-insert-timestamp)
 elseif(LINKMOOR_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
