@@ -1,5 +1,5 @@
 #pragma once
-// The process's peak memory so far, as the system counts it.
+// The process's memory as the system counts it: the peak so far and the current figure.
 
 #include <cstdint>
 #include <string>
@@ -12,6 +12,12 @@ struct PeakFigure {
     uint64_t bytes;
 };
 
+// Peak figures so far: Windows PeakWorkingSetSize and PeakPagefileUsage, Linux ru_maxrss.
 std::vector<PeakFigure> PeakMemory();
+
+// The current figures that correspond to PeakMemory's, in the same order: Windows
+// WorkingSetSize and PagefileUsage, Linux VmRSS. A load's own peak is a peak figure taken after
+// it minus the current figure taken just before it.
+std::vector<PeakFigure> CurrentMemory();
 
 }  // namespace linkmoor::bench

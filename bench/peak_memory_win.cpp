@@ -1,4 +1,4 @@
-// Peak working set and peak committed memory from GetProcessMemoryInfo.
+// Working set and committed memory from GetProcessMemoryInfo.
 
 #include "bench/peak_memory.h"
 
@@ -7,11 +7,26 @@
 
 namespace linkmoor::bench {
 
-std::vector<PeakFigure> PeakMemory() {
-    PROCESS_MEMORY_COUNTERS counters{};
+namespace {
+
+bool Counters(PROCESS_MEMORY_COUNTERS& counters) {
+    counters = {};
     counters.cb = sizeof(counters);
-    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters))) return {};
+    return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)) != 0;
+}
+
+}  // namespace
+
+std::vector<PeakFigure> PeakMemory() {
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!Counters(counters)) return {};
     return {{"PeakWorkingSetSize", counters.PeakWorkingSetSize}, {"PeakPagefileUsage", counters.PeakPagefileUsage}};
+}
+
+std::vector<PeakFigure> CurrentMemory() {
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!Counters(counters)) return {};
+    return {{"WorkingSetSize", counters.WorkingSetSize}, {"PagefileUsage", counters.PagefileUsage}};
 }
 
 }  // namespace linkmoor::bench

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "package/md5.h"
 #include "package/package_format.h"
@@ -69,24 +70,52 @@ void CPackedTools::Inflate(std::string& out, const uint8_t* stream, uint32_t len
     InflateStream(out, stream, length);
 }
 
-CPackedTools::InflateResult CPackedTools::InflateStream(std::string& out, const uint8_t* stream,
-                                                        uint32_t length) {
+namespace {
+
+// One stream's contents as they leave the output buffer: a copy of the whole buffer each time it
+// filled before the stream ended, in order, then the `tail` bytes the last call left in it.
+// Holding full buffers apart, instead of one growing string, keeps the contents from being copied
+// again each time the string outgrows its capacity, and keeps the memory of an entry to its
+// contents rounded up to the buffer size until the entry's exact block takes them.
+struct CInflatedParts {
+    std::vector<std::unique_ptr<uint8_t[]>> fullBuffers;
+    uint32_t tail = 0;
+
+    uint64_t Size(uint32_t bufferSize) const {
+        return uint64_t(fullBuffers.size()) * bufferSize + tail;
+    }
+
+    // Copies the contents into `out` (Size bytes), releasing each full buffer once copied.
+    void MoveTo(uint8_t* out, const uint8_t* buffer, uint32_t bufferSize) {
+        for (auto& full : fullBuffers) {
+            std::memcpy(out, full.get(), bufferSize);
+            out += bufferSize;
+            full.reset();
+        }
+        fullBuffers.clear();
+        std::memcpy(out, buffer, tail);
+    }
+};
+
+enum class Inflated { kDone, kFailed, kNoMemory };
+
+Inflated InflateParts(uint8_t* buffer, uint32_t bufferSize, const uint8_t* stream, uint32_t length,
+                      CInflatedParts& parts) {
     z_stream z{};
     z.next_in = const_cast<Bytef*>(stream);
     z.avail_in = length;
-    z.next_out = m_outBuffer.get();
-    z.avail_out = m_outBufferSize;
+    z.next_out = buffer;
+    z.avail_out = bufferSize;
     if (inflateInit(&z) != Z_OK) {
-        out.clear();
-        return InflateResult::kFailed;
+        return Inflated::kFailed;
     }
-    InflateResult result = InflateResult::kDone;
+    Inflated result = Inflated::kDone;
     try {
         int flush = Z_NO_FLUSH;
         int status = inflate(&z, flush);
         while (status != Z_STREAM_END) {
             if (status != Z_OK) {
-                result = InflateResult::kFailed;
+                result = Inflated::kFailed;
                 break;
             }
             // Once all input is in, a stream that still has not ended must end on the next call.
@@ -94,24 +123,58 @@ CPackedTools::InflateResult CPackedTools::InflateStream(std::string& out, const 
                 flush = Z_FINISH;
             }
             if (z.avail_out == 0) {
-                out.append(reinterpret_cast<const char*>(m_outBuffer.get()), m_outBufferSize);
-                z.next_out = m_outBuffer.get();
-                z.avail_out = m_outBufferSize;
+                // Appends the whole buffer: no zero fill, one copy.
+                std::unique_ptr<uint8_t[]> full(new (std::nothrow) uint8_t[bufferSize]);
+                if (!full) {
+                    result = Inflated::kNoMemory;
+                    break;
+                }
+                std::memcpy(full.get(), buffer, bufferSize);
+                parts.fullBuffers.push_back(std::move(full));
+                z.next_out = buffer;
+                z.avail_out = bufferSize;
             }
             status = inflate(&z, flush);
         }
-        if (result == InflateResult::kDone) {
-            out.append(reinterpret_cast<const char*>(m_outBuffer.get()),
-                       m_outBufferSize - z.avail_out);
-        }
     } catch (const std::bad_alloc&) {
-        result = InflateResult::kNoMemory;
+        result = Inflated::kNoMemory;
     }
-    if (result != InflateResult::kDone) {
-        std::string().swap(out);  // give the memory back at once, not only the length
+    if (result == Inflated::kDone) {
+        parts.tail = bufferSize - z.avail_out;
+    } else {
+        parts = CInflatedParts();  // give the memory back at once
     }
     inflateEnd(&z);
     return result;
+}
+
+}  // namespace
+
+CPackedTools::InflateResult CPackedTools::InflateStream(std::string& out, const uint8_t* stream,
+                                                        uint32_t length) {
+    out.clear();
+    CInflatedParts parts;
+    const Inflated inflated = InflateParts(m_outBuffer.get(), m_outBufferSize, stream, length, parts);
+    if (inflated == Inflated::kFailed) {
+        return InflateResult::kFailed;
+    }
+    try {
+        if (inflated == Inflated::kDone) {
+            const uint64_t size = parts.Size(m_outBufferSize);
+            if (size > out.max_size()) {
+                throw std::bad_alloc();
+            }
+            out.reserve(size_t(size));  // the exact size: no overshoot
+            for (const auto& full : parts.fullBuffers) {
+                out.append(reinterpret_cast<const char*>(full.get()), m_outBufferSize);
+            }
+            out.append(reinterpret_cast<const char*>(m_outBuffer.get()), parts.tail);
+            return InflateResult::kDone;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    std::string().swap(out);  // give the memory back at once, not only the length
+    return InflateResult::kNoMemory;
 }
 
 int CPackedTools::LoadBytes(const uint8_t* file, uint32_t size, int verifyOnly) {
@@ -162,23 +225,25 @@ int32_t CPackedTools::LoadPackage(const uint8_t* header, size_t available) {
                 return kPackageDamaged;
             }
             const uint8_t* name = record + kEntryRecordSize;
-            std::string contents;
-            const InflateResult inflated =
-                InflateStream(contents, name + nameLength, compressedLength);
-            if (inflated == InflateResult::kNoMemory) {
+            CInflatedParts parts;
+            const Inflated inflated = InflateParts(m_outBuffer.get(), m_outBufferSize,
+                                                   name + nameLength, compressedLength, parts);
+            if (inflated == Inflated::kNoMemory) {
                 return kPackageNoMemory;
             }
-            if (contents.empty() || contents.size() > std::numeric_limits<uint32_t>::max()) {
+            const uint64_t size = parts.Size(m_outBufferSize);
+            if (inflated == Inflated::kFailed || size == 0 ||
+                size > std::numeric_limits<uint32_t>::max()) {
                 return kPackageDamaged;
             }
+            // The entry's block of exactly its size takes the contents straight from the parts.
             Entry entry;
-            entry.size = uint32_t(contents.size());
+            entry.size = uint32_t(size);
             entry.data.reset(new (std::nothrow) uint8_t[entry.size]);
             if (!entry.data) {
                 return kPackageNoMemory;
             }
-            std::memcpy(entry.data.get(), contents.data(), entry.size);
-            std::string().swap(contents);
+            parts.MoveTo(entry.data.get(), m_outBuffer.get(), m_outBufferSize);
             if (!DigestMatches(entry.data.get(), entry.size, record + kEntryDigestOffset)) {
                 return kPackageDamaged;  // the block goes with `entry`
             }
