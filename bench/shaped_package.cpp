@@ -88,7 +88,7 @@ std::string Fill(const std::vector<std::string>& files, size_t first, size_t siz
 
 }  // namespace
 
-std::string MakeShapedPackage(const std::string& output) {
+std::string MakeShapedPackage(const std::string& output, const std::map<std::string, std::string>& replacements) {
     const std::vector<std::string> x86 = SortedFiles(kX86Binaries, true);
     const std::vector<std::string> x64 = SortedFiles(kX64Binaries, true);
     const std::vector<std::string> texts = SortedFiles(kTexts, false);
@@ -104,6 +104,9 @@ std::string MakeShapedPackage(const std::string& output) {
         entry.name = shaped.name;
         // Different entries start at different files, so no two share their contents.
         std::string error = Fill(files, (index++ * 37) % files.size(), shaped.size, entry.contents);
+        auto replacement = replacements.find(shaped.name);
+        if (error.empty() && replacement != replacements.end())
+            error = tools::ReadWholeFile(replacement->second, entry.contents);
         if (!error.empty()) return error;
         entries.push_back(std::move(entry));
     }
