@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""A launcher signed after its package was appended, with the README's osslsigncode command and a
+certificate made here, still carries a package that linkmoor-pack.exe verifies, lists and checks
+exactly as before signing; the signature itself verifies against that certificate.
+
+Usage: signed_launcher_package.py LAUNCHER.EXE MAKE_PACKAGE.PY -- TOOL-COMMAND...
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+
+LAUNCHER, MAKER, TOOL = sys.argv[1], sys.argv[2], sys.argv[4:]
+assert sys.argv[3] == "--"
+# The description the README's signing command gives.
+DESCRIPTION = "Linkmoor Technician Edition - Customer Module"
+# A complete package, one entry larger than the reader's 2 MiB buffer.
+ENTRIES = ([f"{n}.{a}" for a in ("x86", "amd64", "arm64") for n in ("linkmoor-customer-module-gui.exe",
+            "linkmoortechcsrv.exe", "qorvusbd.sys", "qorvpnptls.sys", "libssl.dll")]
+           + ["linkmoor-customer-module-gui.dll", "qorvusbd.cat", "qorvusbd.cat.v7", "qorvusbd.inf",
+              "openssl-license.txt", "libcrypto.dll.x86", "libcrypto.dll.amd64:gen=2200000,4", "libcrypto.dll.arm64"])
+failures = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what)
+    if not condition:
+        failures.append(what)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
+    def path(name):
+        return os.path.join(folder, name)
+
+    def tool(*args):
+        result = subprocess.run(TOOL + list(args), cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                stdin=subprocess.DEVNULL)
+        return result.returncode, result.stdout.decode("latin-1").replace("\r\n", "\n")
+
+    subprocess.run([sys.executable, MAKER, path("package.bin"),
+                    *[e if ":" in e else f"{e}:text=contents of {e}" for e in ENTRIES]], check=True)
+    with open(path("launcher.exe"), "wb") as f:
+        f.write(read(LAUNCHER))
+    code, output = tool("append", "launcher.exe", "package.bin", "support_101234567890.exe")
+    check(code == 0, f"append ({output!r})")
+
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Linkmoor test signing", "-keyout", path("key.pem"), "-out", path("cert.pem")],
+                   check=True, capture_output=True)
+    signing = subprocess.run(["osslsigncode", "sign", "-certs", "cert.pem", "-key", "key.pem", "-n", DESCRIPTION,
+                              "-in", "support_101234567890.exe", "-out", "support_101234567890-signed.exe"],
+                             cwd=folder, capture_output=True)
+    check(signing.returncode == 0, f"the README's signing command succeeds ({signing.stdout[-200:]!r})")
+    unsigned, signed = read(path("support_101234567890.exe")), read(path("support_101234567890-signed.exe"))
+    check(len(signed) > len(unsigned) and read(path("package.bin")) in signed,
+          "the signed file still holds the package bytes, with the signature after them")
+    verified = subprocess.run(["osslsigncode", "verify", "-CAfile", "cert.pem", "-in", "support_101234567890-signed.exe"],
+                              cwd=folder, capture_output=True)
+    check(verified.returncode == 0, f"the signature verifies ({verified.stdout[-200:]!r})")
+
+    for command in ("verify", "list", "check"):
+        before = tool(command, "support_101234567890.exe")
+        after = tool(command, "support_101234567890-signed.exe")
+        check(after[0] == 0 and after == (before[0], before[1].replace("101234567890.exe", "101234567890-signed.exe")),
+              f"{command}: the same result before and after signing (exit {after[0]}, {after[1][-90:]!r})")
+    check(tool("verify", "support_101234567890-signed.exe")[1] == "support_101234567890-signed.exe: package valid\n",
+          "verify: package valid")
+
+print(f"{len(failures)} failed" if failures else "all passed")
+sys.exit(1 if failures else 0)
