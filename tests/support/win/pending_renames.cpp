@@ -6,13 +6,6 @@
 
 namespace linkmoor::test {
 
-namespace {
-
-constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
-constexpr char kPendingRenamesValue[] = "PendingFileRenameOperations";
-
-}  // namespace
-
 std::vector<std::string> ReadPendingRenames() {
     std::vector<std::string> strings;
     UniqueRegistryKey key;

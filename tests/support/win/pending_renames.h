@@ -7,6 +7,9 @@
 
 namespace linkmoor::test {
 
+inline constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr char kPendingRenamesValue[] = "PendingFileRenameOperations";
+
 // The strings of the REG_MULTI_SZ value in order: source, then target ("" for a deletion).
 std::vector<std::string> ReadPendingRenames();
 void ClearPendingRenames();

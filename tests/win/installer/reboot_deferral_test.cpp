@@ -208,13 +208,10 @@ TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
 // full of a short write). The failed registration is raised in place of the short write.
 TEST_F(RebootDeferral, ReplacementThatCannotBeRegistered) {
     HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                            "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                            KEY_SET_VALUE, &key),
-              0);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key), 0);
     for (bool shortWrite : {false, true}) {
         SCOPED_TRACE(shortWrite ? "with a short write" : "whole write");
-        RegSetValueExA(key, "PendingFileRenameOperations", 0, REG_SZ,
+        RegSetValueExA(key, kPendingRenamesValue, 0, REG_SZ,
                        reinterpret_cast<const BYTE*>("not a list"), 11);
         CScratchFolder folder;
         const std::string path = folder.Join("target.bin");
