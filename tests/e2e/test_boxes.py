@@ -10,7 +10,7 @@ DAMAGED = "Installation package is damaged."
 
 
 def run_folders(tmp):
-    return [n for n in os.listdir(tmp) if re.fullmatch(r"[1-9a-f]{31}[0-9a-f]?", n)]
+    return [n for n in os.listdir(tmp) if re.fullmatch(r"[1-9a-f]{32}0?", n)]
 
 
 class PackageBoxes(d.LauncherTestCase):

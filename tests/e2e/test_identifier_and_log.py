@@ -88,7 +88,7 @@ class LogOfARun(d.LauncherTestCase):
                 log = self.log()
                 self.assertTrue(log.endswith(b"\r\n"), log[-80:])
                 lines = log.decode("latin-1").split("\r\n")[:-1]
-                created = re.fullmatch(r"CreateDirectory: (.*)\\([1-9a-f]{31}[0-9a-f]?)",
+                created = re.fullmatch(r"CreateDirectory: (.*)\\([1-9a-f]{32}0?)",
                                        lines[2] if len(lines) > 2 else "")
                 self.assertIsNotNone(created, lines[:3])
                 work, run_folder = created.groups()
