@@ -15,14 +15,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from script_checks import check, finish, read, write  # noqa: E402
+
 TOOL, MAKER = os.path.abspath(sys.argv[1]), sys.argv[2]
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    if not condition:
-        failures.append(what)
 
 
 def run(*args, cwd):
@@ -43,16 +39,6 @@ def code_like(size, seed):
     while len(out) < size:
         out += rng.choice(words)
     return bytes(out[:size])
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def round_trip(folder):
@@ -136,5 +122,4 @@ with tempfile.TemporaryDirectory(prefix="pack-e2e-") as root:
     independent_packages(root)
     bad_inputs(root)
 
-print(f"{len(failures)} failed" if failures else "all passed")
-sys.exit(1 if failures else 0)
+sys.exit(finish())

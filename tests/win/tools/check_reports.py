@@ -18,6 +18,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from script_checks import check, finish, read, write  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ARCHES = ["x86", "amd64", "arm64"]
 PER_ARCH = ["linkmoor-customer-module-gui.exe", "linkmoortechcsrv.exe", "qorvusbd.sys", "qorvpnptls.sys"]
@@ -108,12 +111,6 @@ def main():
     listed = [line for line in complete if not line.startswith("unused ")]
     unused = [line for line in complete if line.startswith("unused ")]  # in every package here
 
-    failures = []
-
-    def check(condition, what):
-        print(("ok   " if condition else "FAIL ") + what)
-        if not condition:
-            failures.append(what)
 
     with tempfile.TemporaryDirectory(prefix="pack-check-") as folder:
         make_files(args.maker, folder)
@@ -138,8 +135,7 @@ def main():
             exit_code, lines = run(args.tool, folder, name)
             check(exit_code == code and lines == [line], f"{name}: exit {exit_code} (want {code}), {lines}")
 
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    return finish()
 
 
 if __name__ == "__main__":

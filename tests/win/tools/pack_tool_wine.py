@@ -15,29 +15,15 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from script_checks import check, finish, read, write  # noqa: E402
+
 MAKER, WINE_RUN, TOOL = sys.argv[1], sys.argv[2], sys.argv[3]
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    if not condition:
-        failures.append(what)
 
 
 def run(*args, cwd):
     # Relative paths: the tool runs with the folder as its current directory.
     return subprocess.run([WINE_RUN, TOOL, *args], cwd=cwd, capture_output=True, stdin=subprocess.DEVNULL)
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 rng = random.Random(5)
@@ -102,5 +88,4 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
         check(result.returncode == 1 and b"linkmoor-pack: " in result.stdout and after == before,
               f"{what}: refused, nothing written ({result.stdout!r})")
 
-print(f"{len(failures)} failed" if failures else "all passed")
-sys.exit(1 if failures else 0)
+sys.exit(finish())

@@ -22,23 +22,8 @@ import subprocess
 import sys
 import tempfile
 
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    if not condition:
-        failures.append(what)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from script_checks import check, finish, read, write  # noqa: E402
 
 
 def default_key(entries):
@@ -144,8 +129,7 @@ def main():
             write(os.path.join(folder, "stub.exe"), b"MZ" + bytes(range(256)) * 64 + b"Fernhollow LLC installer system")
             check_append(run, folder, "stub.exe")
 
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    return finish()
 
 
 if __name__ == "__main__":

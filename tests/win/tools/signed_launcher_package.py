@@ -11,6 +11,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from script_checks import check, finish, read, write  # noqa: E402
+
 LAUNCHER, MAKER, TOOL = sys.argv[1], sys.argv[2], sys.argv[4:]
 assert sys.argv[3] == "--"
 # The description the README's signing command gives.
@@ -20,18 +23,6 @@ ENTRIES = ([f"{n}.{a}" for a in ("x86", "amd64", "arm64") for n in ("linkmoor-cu
             "linkmoortechcsrv.exe", "qorvusbd.sys", "qorvpnptls.sys", "libssl.dll")]
            + ["linkmoor-customer-module-gui.dll", "qorvusbd.cat", "qorvusbd.cat.v7", "qorvusbd.inf",
               "openssl-license.txt", "libcrypto.dll.x86", "libcrypto.dll.amd64:gen=2200000,4", "libcrypto.dll.arm64"])
-failures = []
-
-
-def check(condition, what):
-    print(("ok   " if condition else "FAIL ") + what)
-    if not condition:
-        failures.append(what)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
@@ -72,5 +63,4 @@ with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
     check(tool("verify", "support_101234567890-signed.exe")[1] == "support_101234567890-signed.exe: package valid\n",
           "verify: package valid")
 
-print(f"{len(failures)} failed" if failures else "all passed")
-sys.exit(1 if failures else 0)
+sys.exit(finish())
