@@ -8,27 +8,16 @@
 #include <string>
 
 #include "installer/installer.h"
+#include "planted_libraries.h"
 #include "program.h"
 #include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
 
-struct Library {
-    const char* file;
-    const char* variable;  // set by the planted copy when it runs
-};
-const Library kLibraries[] = {{"msi.dll", "LINKMOOR_PLANTED_MSI"},
-                              {"newdev.dll", "LINKMOOR_PLANTED_NEWDEV"}};
-
-bool PlantedCopyRan(const Library& library) {
-    char value[8] = {};
-    return GetEnvironmentVariableA(library.variable, value, sizeof(value)) > 0;
-}
-
 TEST(SystemLibraries, PlantedCopiesBesideTheProgramAreNeverLoaded) {
     // First show that the plant works: a bare-name load picks the copy beside the program.
-    for (const Library& library : kLibraries) {
+    for (const PlantedLibrary& library : kPlantedLibraries) {
         SCOPED_TRACE(library.file);
         ASSERT_TRUE(PathExists(ProgramFolder() + "\\" + library.file));
         SetEnvironmentVariableA(library.variable, nullptr);
@@ -45,7 +34,7 @@ TEST(SystemLibraries, PlantedCopiesBesideTheProgramAreNeverLoaded) {
 
     char system[MAX_PATH + 1] = {};
     GetSystemDirectoryA(system, MAX_PATH);
-    for (const Library& library : kLibraries) {
+    for (const PlantedLibrary& library : kPlantedLibraries) {
         SCOPED_TRACE(library.file);
         EXPECT_FALSE(PlantedCopyRan(library));
         HMODULE loaded = GetModuleHandleA(library.file);

@@ -8,26 +8,15 @@
 #include <string>
 
 #include "launcher/entry.h"
+#include "planted_libraries.h"
 #include "program.h"
 #include "whole_file.h"
 
 namespace linkmoor::test {
 namespace {
 
-struct Library {
-    const char* file;
-    const char* variable;  // set by the planted copy when it runs
-};
-const Library kLibraries[] = {{"msi.dll", "LINKMOOR_PLANTED_MSI"},
-                              {"newdev.dll", "LINKMOOR_PLANTED_NEWDEV"}};
-
-bool PlantedCopyRan(const Library& library) {
-    char value[8] = {};
-    return GetEnvironmentVariableA(library.variable, value, sizeof(value)) > 0;
-}
-
 // Loads the library by bare name; returns where it came from and whether the planted copy ran.
-std::string LoadByBareName(const Library& library, bool* plantedRan) {
+std::string LoadByBareName(const PlantedLibrary& library, bool* plantedRan) {
     SetEnvironmentVariableA(library.variable, nullptr);
     HMODULE module = LoadLibraryA(library.file);
     *plantedRan = PlantedCopyRan(library);
@@ -43,7 +32,7 @@ TEST(DllSearchPath, RestrictedToTheSystemDirectoryBeforeAnyRunTimeLoad) {
     ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
 
     // Without the restriction a bare-name load takes the planted copy: the plant works.
-    for (const Library& library : kLibraries) {
+    for (const PlantedLibrary& library : kPlantedLibraries) {
         SCOPED_TRACE(library.file);
         ASSERT_TRUE(PathExists(ProgramFolder() + "\\" + library.file));
         bool ran = false;
@@ -54,7 +43,7 @@ TEST(DllSearchPath, RestrictedToTheSystemDirectoryBeforeAnyRunTimeLoad) {
 
     RestrictDllSearchPath();
 
-    for (const Library& library : kLibraries) {
+    for (const PlantedLibrary& library : kPlantedLibraries) {
         SCOPED_TRACE(library.file);
         bool ran = true;
         EXPECT_EQ(LoadByBareName(library, &ran), std::string(system) + "\\" + library.file);
