@@ -24,7 +24,6 @@ constexpr char kOpenVerb[] = "open";
 
 // The record sizes the system expects from a 32-bit program.
 static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "security attributes");
 
 void ShowLegacyNotice() {
     int choice = 0;
@@ -46,16 +45,6 @@ std::string TechnicianIdOfThisLauncher(char* buffer, DWORD size) {
     DWORD length = GetModuleFileNameA(nullptr, buffer, size);
     if (length == 0 || length >= size) return std::string();  // failed or cut short
     return TechnicianIdFromPath(std::string(buffer, length));
-}
-
-HANDLE CreateLogFile(const char* workFolder) {
-    std::string path = std::string(workFolder) + "\\" + kLogFileName;
-    SECURITY_ATTRIBUTES attributes = {};
-    attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor = nullptr;
-    attributes.bInheritHandle = TRUE;  // the customer module writes its standard error here
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &attributes, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -99,7 +88,7 @@ int LauncherMain(RunStep run) {
     }
 
     // Closed after the message box, when the entry returns.
-    UniqueFile logFile(CreateLogFile(path));
+    UniqueFile logFile(CreateLogFile(std::string(path) + "\\" + kLogFileName));
     try {
         run(logFile.Get(), path, technicianId);
     } catch (CExceptionEx* error) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "diagnostics/log_file.h"
+
 namespace linkmoor {
 
 inline constexpr char kLegacyNoticeText[] =
@@ -18,7 +20,6 @@ inline constexpr char kLegacyCloseLabel[] = "Close";
 inline constexpr char kLegacyPageUrl[] =
     "https://www.fernhollow.example/linkmoor-technician-legacy.html";
 inline constexpr char kNoWorkFolderText[] = "Error while unpacking modules in template folder";
-inline constexpr char kLogFileName[] = "linkmoor-technician-customer-module.log";
 
 // One customer-module run with the log handle, the work folder and the identifier.
 using RunStep = void (*)(HANDLE logFile, const char* workFolder, const std::string& technicianId);

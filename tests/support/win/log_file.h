@@ -6,14 +6,13 @@
 
 #include <string>
 
+#include "diagnostics/log_file.h"
 #include "diagnostics/unique_handle.h"
 
 namespace linkmoor::test {
 
-// Created anew (CREATE_ALWAYS) for writing, shared for reading and writing, and inheritable, so
-// that a program started with inherited handles writes its standard error into it. The caller
-// owns the handle.
-HANDLE CreateLogFile(const std::string& path);
+// The product's own: created anew, shared for reading and writing, inheritable.
+using linkmoor::CreateLogFile;
 
 // A log file made by CreateLogFile and closed at the end.
 class CLogFile {

@@ -17,19 +17,13 @@
 #include "log_file.h"
 #include "run/silent_installer.h"
 
-namespace {
-
-constexpr char kLogName[] = "linkmoor-technician-customer-module.log";
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     const std::string workFolder = argv[1];
     const std::string identifier = std::string(argv[2]) == "-" ? "" : argv[2];
     if (argc >= 5) linkmoor::FixRunFolderSeedForTest(unsigned(std::strtoul(argv[4], nullptr, 10)));
 
-    const HANDLE log = linkmoor::test::CreateLogFile(workFolder + "\\" + kLogName);
+    const HANDLE log = linkmoor::test::CreateLogFile(workFolder + "\\" + linkmoor::kLogFileName);
     char result[96] = "ok";
     try {
         linkmoor::CSilentInstaller run(log, workFolder, identifier);
