@@ -26,7 +26,8 @@
 //   helper_ready=<1 or 0>        (helper mode only: the helper had the file open before we ended)
 //   done=1                       (last line: the record is complete)
 //
-// Standard error receives exactly kStderrLine (CR LF-terminated), through the inherited handle.
+// Standard error receives exactly kCustomerModuleStderrLine, through the inherited handle. The
+// variable names and the line are shared with the tests in customer_module_interface.h.
 
 #include <windows.h>
 
@@ -35,9 +36,12 @@
 #include <cstring>
 #include <string>
 
+#include "customer_module_interface.h"
+
 namespace {
 
-constexpr char kStderrLine[] = "test customer module: hello from the customer module\r\n";
+using namespace linkmoor::test;
+
 constexpr char kHelperSwitch[] = "--hold-companion-log";
 constexpr char kCompanionLog[] = "linkmoortechcsrv.exe.log";
 constexpr DWORD kHelperReadyTimeoutMs = 10000;
@@ -57,8 +61,8 @@ bool WriteStderrLine() {
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (err == nullptr || err == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const DWORD size = sizeof(kStderrLine) - 1;
-    return WriteFile(err, kStderrLine, size, &written, nullptr) && written == size;
+    const DWORD size = sizeof(kCustomerModuleStderrLine) - 1;
+    return WriteFile(err, kCustomerModuleStderrLine, size, &written, nullptr) && written == size;
 }
 
 // Helper mode: "<exe> --hold-companion-log <ms> <event>".
@@ -100,14 +104,14 @@ HelperResult StartHelper() {
     HelperResult result;
     char ownPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
-    std::string exe = Env("LINKMOOR_TEST_CM_HELPER_EXE");
+    std::string exe = Env(kCmHelperExeVariable);
     if (exe.empty()) exe = ownPath;
     char eventName[64];
     std::snprintf(eventName, sizeof(eventName), "linkmoor-test-cm-helper-%lu",
                   static_cast<unsigned long>(GetCurrentProcessId()));
     const HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, eventName);
     std::string commandLine = "\"" + exe + "\" " + kHelperSwitch + " " +
-                              std::to_string(EnvNumber("LINKMOOR_TEST_CM_HOLD_MS", 5000)) + " " +
+                              std::to_string(EnvNumber(kCmHoldMsVariable, 5000)) + " " +
                               eventName;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -125,8 +129,8 @@ HelperResult StartHelper() {
 }
 
 void WaitForRelease() {
-    const std::string release = Env("LINKMOOR_TEST_CM_RELEASE");
-    const DWORD limit = EnvNumber("LINKMOOR_TEST_CM_WAIT_MS", 30000);
+    const std::string release = Env(kCmReleaseVariable);
+    const DWORD limit = EnvNumber(kCmWaitMsVariable, 30000);
     for (DWORD waited = 0; waited < limit; waited += 50) {
         if (!release.empty() && GetFileAttributesA(release.c_str()) != INVALID_FILE_ATTRIBUTES)
             return;
@@ -142,7 +146,7 @@ void AppendLine(std::string& record, const char* key, const std::string& value) 
 }
 
 void WriteRecord(const std::string& record) {
-    const std::string path = Env("LINKMOOR_TEST_CM_RECORD");
+    const std::string path = Env(kCmRecordVariable);
     if (path.empty()) return;
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -169,8 +173,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     AppendLine(record, "module_path", ownPath);
     AppendLine(record, "stderr_written", WriteStderrLine() ? "1" : "0");
 
-    const std::string mode = Env("LINKMOOR_TEST_CM_MODE");
-    if (mode == "helper") {
+    const std::string mode = Env(kCmModeVariable);
+    if (mode == kCmModeHelper) {
         const HelperResult helper = StartHelper();
         AppendLine(record, "helper_pid", std::to_string(helper.pid));
         AppendLine(record, "helper_ready", helper.ready ? "1" : "0");
@@ -178,6 +182,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     AppendLine(record, "done", "1");
     WriteRecord(record);
 
-    if (mode == "wait") WaitForRelease();
+    if (mode == kCmModeWait) WaitForRelease();
     return 0;
 }

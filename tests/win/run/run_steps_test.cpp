@@ -187,7 +187,7 @@ protected:
 
 TEST_F(LaunchTest, WithAnIdentifierTheModuleGetsItAfterTheSwitch) {
     ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
-    CScopedEnvironment record("LINKMOOR_TEST_CM_RECORD", m_record);
+    CScopedEnvironment record(kCmRecordVariable, m_record);
     const DWORD start = GetTickCount();
     LaunchCustomerModule(*m_engine, m_log->Handle(), m_runFolder.c_str(), kIdentifier);
     const DWORD elapsed = GetTickCount() - start;
@@ -208,7 +208,7 @@ TEST_F(LaunchTest, WithAnIdentifierTheModuleGetsItAfterTheSwitch) {
 
 TEST_F(LaunchTest, WithoutAnIdentifierThePathIsLoggedTwiceAndNoArgumentIsPassed) {
     ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
-    CScopedEnvironment record("LINKMOOR_TEST_CM_RECORD", m_record);
+    CScopedEnvironment record(kCmRecordVariable, m_record);
     LaunchCustomerModule(*m_engine, m_log->Handle(), m_runFolder.c_str(), "");
 
     auto got = ReadRecord(m_record);
@@ -240,9 +240,9 @@ TEST_F(LaunchTest, AMissingModuleFailsWithTheLineOfItsCommandLine) {
 TEST_F(LaunchTest, WaitsUntilTheModuleHasEnded) {
     ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
     const std::string release = m_work.Join("release");
-    CScopedEnvironment record("LINKMOOR_TEST_CM_RECORD", m_record);
-    CScopedEnvironment mode("LINKMOOR_TEST_CM_MODE", "wait");
-    CScopedEnvironment releaseFile("LINKMOOR_TEST_CM_RELEASE", release);
+    CScopedEnvironment record(kCmRecordVariable, m_record);
+    CScopedEnvironment mode(kCmModeVariable, kCmModeWait);
+    CScopedEnvironment releaseFile(kCmReleaseVariable, release);
     DWORD releasedAt = 0;
     std::thread releaser([&] {
         Sleep(1500);
@@ -260,7 +260,7 @@ TEST_F(LaunchTest, WaitsUntilTheModuleHasEnded) {
 
 TEST_F(LaunchTest, AnInvalidLogHandleStillStartsTheModule) {
     ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
-    CScopedEnvironment record("LINKMOOR_TEST_CM_RECORD", m_record);
+    CScopedEnvironment record(kCmRecordVariable, m_record);
     LaunchCustomerModule(*m_engine, INVALID_HANDLE_VALUE, m_runFolder.c_str(), kIdentifier);
     auto got = ReadRecord(m_record);
     EXPECT_EQ(got["command_line"], " -technician-id 101234567890");

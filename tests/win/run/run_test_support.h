@@ -5,11 +5,10 @@
 #include <map>
 #include <string>
 
+#include "customer_module_interface.h"
+
 namespace linkmoor::test {
 
-// The line the test customer module writes to its standard error.
-inline constexpr char kCustomerModuleStderrLine[] =
-    "test customer module: hello from the customer module\r\n";
 
 // The test customer module's record: key=value lines; empty when the file is missing.
 std::map<std::string, std::string> ReadRecord(const std::string& path);

@@ -105,7 +105,7 @@ protected:
     std::string Run(const char* child, const char* version, const std::string& identifier,
                     const std::string& seed = "") {
         CWindowsVersionChoice choice(child, version);
-        CScopedEnvironment record("LINKMOOR_TEST_CM_RECORD", RecordPath());
+        CScopedEnvironment record(kCmRecordVariable, RecordPath());
         const std::string arguments = "\"" + m_work.Path() + "\" " +
                                       (identifier.empty() ? "-" : identifier) + " \"" +
                                       ResultPath() + "\" " + seed;
@@ -214,10 +214,10 @@ TEST_F(WholeRunTest, AMissingTableEntryStopsTheRunAndLeavesWhatWasWritten) {
 
 TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
     ClearPendingRenames();
-    CScopedEnvironment mode("LINKMOOR_TEST_CM_MODE", "helper");
-    CScopedEnvironment helper("LINKMOOR_TEST_CM_HELPER_EXE",
+    CScopedEnvironment mode(kCmModeVariable, kCmModeHelper);
+    CScopedEnvironment helper(kCmHelperExeVariable,
                               ProgramFolder() + "\\test-customer-module.exe");
-    CScopedEnvironment hold("LINKMOOR_TEST_CM_HOLD_MS", "30000");
+    CScopedEnvironment hold(kCmHoldMsVariable, "30000");
     ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
     auto record = Record();
     ASSERT_EQ(record["helper_ready"], "1");
