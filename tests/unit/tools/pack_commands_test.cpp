@@ -185,15 +185,18 @@ TEST_F(PackTool, ListFilesComeBeforeOperandsInTheirOwnOrder) {
     EXPECT_EQ(records[2].first, "three");
 }
 
+// A refused command: how the folder is prepared, the arguments, the exit code and a part of the
+// message.
+struct RefusalCase {
+    const char* what;
+    std::function<void(PackTool&)> prepare;
+    std::vector<std::string> args;
+    int code;
+    const char* message;
+};
+
 TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
-    struct Case {
-        const char* what;
-        std::function<void(PackTool&)> prepare;
-        std::vector<std::string> args;
-        int code;
-        const char* message;
-    };
-    const Case cases[] = {
+    const RefusalCase cases[] = {
         {"missing input", nullptr, {"create", "@out.pkg", "@a", "@missing"}, 1, "cannot open"},
         {"folder as input", [](PackTool& t) { fs::create_directory(t.m_dir / "sub"); },
          {"create", "@out.pkg", "@a", "@sub"}, 1, "is not a file"},
@@ -215,7 +218,7 @@ TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
         {"output is an input", [](PackTool& t) { t.Write("out.pkg", {9}); },
          {"create", "--force", "@out.pkg", "@a", "@out.pkg=x"}, 1, "is also an input"},
     };
-    for (const Case& c : cases) {
+    for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(m_dir);
         fs::create_directory(m_dir);
@@ -268,13 +271,6 @@ TEST_F(PackTool, AppendWritesTheExecutableFollowedByThePackage) {
 }
 
 TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
-    struct Case {
-        const char* what;
-        std::function<void(PackTool&)> prepare;
-        std::vector<std::string> args;
-        int code;
-        const char* message;
-    };
     auto damage = [](PackTool& t) {
         Bytes p = t.Read("p.pkg");
         p[p.size() - 5] ^= 0x40;
@@ -285,7 +281,7 @@ TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
         p.push_back(0);
         t.Write("p.pkg", p);
     };
-    const Case cases[] = {
+    const RefusalCase cases[] = {
         {"executable already carries a package", nullptr, {"append", "@with.exe", "@p.pkg", "@out.exe"}, 1,
          "already carries a package"},
         {"package is damaged", damage, {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "damaged"},
@@ -306,7 +302,7 @@ TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
          {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "larger than the 4 GiB"},
         {"operands missing", nullptr, {"append", "@launcher.exe", "@p.pkg"}, 64, "append needs"},
     };
-    for (const Case& c : cases) {
+    for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(m_dir);
         fs::create_directory(m_dir);
