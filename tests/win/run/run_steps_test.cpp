@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "run_test_support.h"
 #include "scoped_environment.h"
 #include "scratch_folder.h"
+#include "stopwatch.h"
 #include "text.h"
 #include "whole_file.h"
 #include "wine_prefix.h"
@@ -188,9 +190,9 @@ protected:
 TEST_F(LaunchTest, WithAnIdentifierTheModuleGetsItAfterTheSwitch) {
     ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
     CScopedEnvironment record(kCmRecordVariable, m_record);
-    const DWORD start = GetTickCount();
+    const int64_t start = NowMs();
     LaunchCustomerModule(*m_engine, m_log->Handle(), m_runFolder.c_str(), kIdentifier);
-    const DWORD elapsed = GetTickCount() - start;
+    const int64_t elapsed = NowMs() - start;
 
     auto got = ReadRecord(m_record);
     EXPECT_EQ(got["done"], "1");
@@ -203,7 +205,7 @@ TEST_F(LaunchTest, WithAnIdentifierTheModuleGetsItAfterTheSwitch) {
     EXPECT_EQ(log, "Launch path: " + ExePath() + "\r\nid: 101234567890\r\n" +
                        kCustomerModuleStderrLine);
     // The pause after the module's end.
-    EXPECT_GE(elapsed, 500u);
+    EXPECT_GE(elapsed, 500);
 }
 
 TEST_F(LaunchTest, WithoutAnIdentifierThePathIsLoggedTwiceAndNoArgumentIsPassed) {
@@ -243,19 +245,19 @@ TEST_F(LaunchTest, WaitsUntilTheModuleHasEnded) {
     CScopedEnvironment record(kCmRecordVariable, m_record);
     CScopedEnvironment mode(kCmModeVariable, kCmModeWait);
     CScopedEnvironment releaseFile(kCmReleaseVariable, release);
-    DWORD releasedAt = 0;
+    int64_t releasedAt = 0;
     std::thread releaser([&] {
         Sleep(1500);
-        releasedAt = GetTickCount();
+        releasedAt = NowMs();
         WriteFileBytes(release, "go");
     });
     LaunchCustomerModule(*m_engine, m_log->Handle(), m_runFolder.c_str(), kIdentifier);
-    const DWORD returnedAt = GetTickCount();
+    const int64_t returnedAt = NowMs();
     releaser.join();
     EXPECT_EQ(ReadRecord(m_record)["done"], "1");
     // Returned only after the module saw the release file and ended, plus the pause.
-    EXPECT_GE(returnedAt - releasedAt, 500u);
-    EXPECT_LT(returnedAt - releasedAt, 20000u);
+    EXPECT_GE(returnedAt - releasedAt, 500);
+    EXPECT_LT(returnedAt - releasedAt, 20000);
 }
 
 TEST_F(LaunchTest, AnInvalidLogHandleStillStartsTheModule) {
