@@ -23,10 +23,14 @@ void UnpackModules(CInstaller& engine, const char* runFolder) {
     const std::string archFolder = std::string(runFolder) + NamesOf(architecture).subfolderPart;
     engine.CreateDirectory(archFolder.c_str());
 
-    const bool windows10OrNewer = engine.IsWindows10OrNewer();
     for (const ModuleEntry& row : kModuleTable) {
-        const std::string entry = PackageEntryName(row, architecture, windows10OrNewer);
-        const std::string target = TargetName(row, architecture);
+        // A row that depends on the machine asks again: the engine's queries keep nothing, and
+        // the error of a missing entry carries the last-error value they leave.
+        const Architecture rowArchitecture =
+            row.archSpecific ? CurrentArchitecture(engine) : architecture;
+        const bool windows10OrNewer = row.catalogVariant && engine.IsWindows10OrNewer();
+        const std::string entry = PackageEntryName(row, rowArchitecture, windows10OrNewer);
+        const std::string target = TargetName(row, rowArchitecture);
         engine.Log(kLogSourceFile, entry.c_str());
 
         const uint8_t* data = nullptr;

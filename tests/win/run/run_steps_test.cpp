@@ -63,6 +63,16 @@ BOOL WINAPI ReportArm64Machine(HANDLE, USHORT* processMachine, USHORT* nativeMac
     return TRUE;
 }
 
+// Stands in for IsWow64Process2 on a 64-bit system: reports an x64 machine and leaves a
+// last-error value no real call leaves, so a test sees whether the machine was asked last.
+constexpr DWORD kQueryMark = 0x2A5A5;
+BOOL WINAPI ReportX64MachineAndMark(HANDLE, USHORT* processMachine, USHORT* nativeMachine) {
+    *processMachine = IMAGE_FILE_MACHINE_I386;
+    *nativeMachine = IMAGE_FILE_MACHINE_AMD64;
+    SetLastError(kQueryMark);
+    return TRUE;
+}
+
 // A scratch work folder with a run folder and a log beside it, and an engine over that log that
 // holds the test package.
 class RunStepsTest : public ::testing::Test {
@@ -163,6 +173,21 @@ TEST_F(RunStepsTest, AMissingOrMiscasedTableEntryStopsWithLine394) {
         EXPECT_TRUE(PathExists(m_runFolder + "\\linkmoor-customer-module-gui.dll"));
         EXPECT_FALSE(PathExists(m_runFolder + "\\" + c.entry));
     }
+}
+
+TEST_F(RunStepsTest, AMissingDriverReportsTheErrorTheMachineQueryLeft) {
+    // The machine is asked again for the row, right before its lookup: on 32-bit Windows the
+    // query for the 64-bit system folder leaves ERROR_CALL_NOT_IMPLEMENTED; on 64-bit Windows
+    // the machine query comes last.
+    const bool win64 = IsWin64Prefix();
+    const std::string arch = win64 ? "amd64" : "x86";
+    m_engine->m_isWow64Process2 = &ReportX64MachineAndMark;
+    ASSERT_EQ(m_engine->m_packedTools->m_files.erase("qorvusbd.sys." + arch), 1u);
+    auto error = CatchError([&] { UnpackModules(*m_engine, m_runFolder.c_str()); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->m_line, 394);
+    EXPECT_EQ(error->m_error, win64 ? kQueryMark : DWORD(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_EQ(LogLines().back(), "source file:qorvusbd.sys." + arch);
 }
 
 TEST_F(RunStepsTest, AMissingOpenSslLibraryIsPassedOverSilently) {
