@@ -104,11 +104,16 @@ TEST(LogWriter, EachLineSeeksToTheEndOfItsOwnHandle) {
 }
 
 TEST(LogWriter, InvalidHandleDropsEverything) {
-    CSetupLogApi log(INVALID_HANDLE_VALUE);
-    log.WriteLine("Launch path: ", "C:\\x");
-    log.WriteLine("******* end **********", nullptr);
-    EXPECT_EQ(log.m_logFile, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(log.m_capturing, 0);
+    // Without a log no file call is made at all, not even the flush at the end: any call on the
+    // invalid handle would leave ERROR_INVALID_HANDLE behind.
+    constexpr DWORD kUntouched = 0x5A5A;
+    SetLastError(kUntouched);
+    {
+        CSetupLogApi log(INVALID_HANDLE_VALUE);
+        log.WriteLine("Launch path: ", "C:\\x");
+        log.WriteLine("******* end **********", nullptr);
+    }
+    EXPECT_EQ(GetLastError(), kUntouched);
 }
 
 TEST(LogWriter, HandleIsBorrowedNotClosed) {

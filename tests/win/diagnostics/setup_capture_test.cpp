@@ -48,9 +48,10 @@ protected:
     }
     void TearDown() override {
         m_log.Reset();
-        // Explicitly here, so that the check below sees the values as they were.
+        // The registry is left as the test found it.
+        const SetupValues found = m_keeper->Noted();
         m_keeper.reset();
-        EXPECT_TRUE(CSetupValuesKeeper().Same());
+        EXPECT_TRUE(ReadSetupValues() == found);
     }
 
     std::optional<CSetupValuesKeeper> m_keeper{std::in_place};

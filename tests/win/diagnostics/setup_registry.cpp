@@ -61,16 +61,15 @@ void SetLogPath(const std::string& folder) {
     WriteSetupValue(kLogPath, REG_SZ, folder + std::string(1, '\0'));
 }
 
-CSetupValuesKeeper::CSetupValuesKeeper()
-    : m_logPath(ReadSetupValue(kLogPath)), m_logLevel(ReadSetupValue(kLogLevel)) {}
-
-CSetupValuesKeeper::~CSetupValuesKeeper() {
-    Restore(kLogPath, m_logPath);
-    Restore(kLogLevel, m_logLevel);
+SetupValues ReadSetupValues() {
+    return {ReadSetupValue(kLogPath), ReadSetupValue(kLogLevel)};
 }
 
-bool CSetupValuesKeeper::Same() const {
-    return ReadSetupValue(kLogPath) == m_logPath && ReadSetupValue(kLogLevel) == m_logLevel;
+CSetupValuesKeeper::CSetupValuesKeeper() : m_noted(ReadSetupValues()) {}
+
+CSetupValuesKeeper::~CSetupValuesKeeper() {
+    Restore(kLogPath, m_noted.logPath);
+    Restore(kLogLevel, m_noted.logLevel);
 }
 
 }  // namespace linkmoor::test

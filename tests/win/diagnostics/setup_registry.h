@@ -22,8 +22,17 @@ std::optional<uint32_t> ReadLogLevel();
 void SetLogLevel(uint32_t level);
 void SetLogPath(const std::string& folder);
 
-// Notes "LogPath" and "LogLevel" (whether present, type and bytes) and puts them back when it
-// goes away. Same() tells whether they are as noted.
+// "LogPath" and "LogLevel" as they stand: whether present, type and bytes.
+struct SetupValues {
+    std::optional<RegistryValue> logPath;
+    std::optional<RegistryValue> logLevel;
+    bool operator==(const SetupValues& o) const {
+        return logPath == o.logPath && logLevel == o.logLevel;
+    }
+};
+SetupValues ReadSetupValues();
+
+// Notes the two values and puts them back when it goes away.
 class CSetupValuesKeeper {
 public:
     CSetupValuesKeeper();
@@ -31,11 +40,10 @@ public:
     CSetupValuesKeeper(const CSetupValuesKeeper&) = delete;
     CSetupValuesKeeper& operator=(const CSetupValuesKeeper&) = delete;
 
-    bool Same() const;
+    const SetupValues& Noted() const { return m_noted; }
 
 private:
-    std::optional<RegistryValue> m_logPath;
-    std::optional<RegistryValue> m_logLevel;
+    SetupValues m_noted;
 };
 
 }  // namespace linkmoor::test

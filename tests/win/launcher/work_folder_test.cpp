@@ -10,6 +10,7 @@
 
 #include "program.h"
 #include "scratch_folder.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -138,9 +139,11 @@ TEST_F(WorkFolderSelection, SystemTempIsSkippedWhenTempDoesNotFit) {
     // Room for the Windows directory ("C:\windows", 10 characters) but not for "\Temp".
     char buffer[14] = {};
     EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, sizeof(buffer), RecordingProbe));
+    // What is probed (a drive root, perhaps) is a whole folder, never a longer one cut short.
     for (const std::string& folder : g_probed) {
         EXPECT_LT(folder.size(), sizeof(buffer)) << folder;
         EXPECT_NE(folder, SystemTemp());
+        EXPECT_TRUE(linkmoor::test::PathExists(folder + "\\")) << folder;
     }
 }
 
