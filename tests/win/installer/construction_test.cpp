@@ -79,12 +79,18 @@ TEST(Construction, FreshObjectState) {
     EXPECT_TRUE(installer.m_installed.empty());
     EXPECT_TRUE(installer.m_backups.empty());
     EXPECT_EQ(installer.m_rebootRequired, 0);
-    // Wine's kernel32, ntdll and msi carry these; the system folder's newdev is loaded too.
+    // Wine's kernel32, ntdll and msi carry these.
     EXPECT_NE(installer.m_getSystemWow64DirectoryA, nullptr);
     EXPECT_NE(installer.m_isWow64Process2, nullptr);
     EXPECT_NE(installer.m_rtlGetNtVersionNumbers, nullptr);
     EXPECT_NE(installer.m_msiEnumPatchesExA, nullptr);
     EXPECT_NE(installer.m_msiGetPatchInfoExA, nullptr);
+    // newdev stays loaded; its slot holds whatever the library offers (Wine's has no
+    // DiUninstallDriverA, and a missing entry point is no error).
+    HMODULE newdev = GetModuleHandleA("newdev.dll");
+    ASSERT_NE(newdev, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(installer.m_diUninstallDriverA),
+              reinterpret_cast<void*>(GetProcAddress(newdev, "DiUninstallDriverA")));
 }
 
 // --- Queries ---------------------------------------------------------------------------------
