@@ -47,6 +47,43 @@ std::string TechnicianIdOfThisLauncher(char* buffer, DWORD size) {
     return TechnicianIdFromPath(std::string(buffer, length));
 }
 
+// Runs `body`; an allocation failure or any other error that escapes it ends in its box, never
+// in a crash report of the elevated launcher.
+template <typename Body>
+void ShowWhatEscapes(Body body) {
+    try {
+        body();
+    } catch (const std::bad_alloc&) {
+        ShowMessage(OutOfMemoryMessage());
+    } catch (...) {
+        ShowMessage(UnexpectedErrorMessage());
+    }
+}
+
+// The identifier, the work folder, the log file and one run. The box for whatever ends the run
+// shows while the log is still open.
+void StartRun(RunStep run) {
+    char path[kPathSize] = {};
+    const std::string technicianId = TechnicianIdOfThisLauncher(path, kPathSize);
+
+    std::fill(path, path + kPathSize, '\0');
+    if (!SelectWorkFolder(path, kPathSize)) {
+        MessageBoxA(nullptr, kNoWorkFolderText, kProductCaption, MB_ICONEXCLAMATION);
+        return;
+    }
+
+    // Closed after the message box, when the run is over.
+    UniqueFile logFile(CreateLogFile(std::string(path) + "\\" + kLogFileName));
+    ShowWhatEscapes([&] {
+        try {
+            run(logFile.Get(), path, technicianId);
+        } catch (CExceptionEx* error) {
+            std::unique_ptr<CExceptionEx> owned(error);
+            ShowMessage(ChooseErrorMessage(*owned));
+        }
+    });
+}
+
 }  // namespace
 
 void RestrictDllSearchPath() {
@@ -78,27 +115,9 @@ int LauncherMain(RunStep run) {
         return 0;
     }
 
-    char path[kPathSize] = {};
-    const std::string technicianId = TechnicianIdOfThisLauncher(path, kPathSize);
-
-    std::fill(path, path + kPathSize, '\0');
-    if (!SelectWorkFolder(path, kPathSize)) {
-        MessageBoxA(nullptr, kNoWorkFolderText, kProductCaption, MB_ICONEXCLAMATION);
-        return 0;
-    }
-
-    // Closed after the message box, when the entry returns.
-    UniqueFile logFile(CreateLogFile(std::string(path) + "\\" + kLogFileName));
-    try {
-        run(logFile.Get(), path, technicianId);
-    } catch (CExceptionEx* error) {
-        std::unique_ptr<CExceptionEx> owned(error);
-        ShowMessage(ChooseErrorMessage(*owned));
-    } catch (const std::bad_alloc&) {
-        ShowMessage(OutOfMemoryMessage());
-    } catch (...) {
-        ShowMessage(UnexpectedErrorMessage());
-    }
+    // Also what escapes the start-up itself (an allocation failure while it builds a path or
+    // the text of a box) ends in a box.
+    ShowWhatEscapes([run] { StartRun(run); });
     return 0;
 }
 

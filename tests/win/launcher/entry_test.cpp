@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "box_reader.h"
+#include "refused_allocation.h"
 #include "diagnostics/exception_ex.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
@@ -79,6 +80,13 @@ void OutOfMemoryInReader(HANDLE log, const char* folder, const std::string& id) 
 void LaunchFailure(HANDLE log, const char* folder, const std::string& id) {
     RecordArguments(log, folder, id);
     throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0, 168, 5));
+}
+void AllocationFailureWhileChoosingTheMessage(HANDLE log, const char* folder,
+                                              const std::string& id) {
+    RecordArguments(log, folder, id);
+    auto* error = new CountedError(0, 168, 5);
+    linkmoor::test::RefuseNextAllocationOfThisThread();  // the text of the generic box
+    throw static_cast<linkmoor::CExceptionEx*>(error);
 }
 void AllocationFailure(HANDLE log, const char* folder, const std::string& id) {
     RecordArguments(log, folder, id);
@@ -158,6 +166,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "Not enough system resourses to complete the installation.", kProduct, true, 1},
         BoxCase{"LaunchFailure", LaunchFailure, "Module: 0 Line 168 Err 0x5\n",
                 "Installation Error", false, 1},
+        BoxCase{"AllocationFailureWhileChoosingTheMessage",
+                AllocationFailureWhileChoosingTheMessage,
+                "Not enough system resourses to complete the installation.", kProduct, true, 1},
         BoxCase{"AllocationFailure", AllocationFailure,
                 "Not enough system resourses to complete the installation.", kProduct, true, 0},
         BoxCase{"OtherFailure", OtherFailure, "Unexpected error.", kProduct, true, 0}),
