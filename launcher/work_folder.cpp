@@ -73,6 +73,7 @@ bool TryVolumeRoots(char* buffer, uint32_t size, FolderProbe probe) {
 
 bool TryOwnFolder(char* buffer, uint32_t size, FolderProbe probe) {
     DWORD length = GetModuleFileNameA(nullptr, buffer, size);
+    // A path cut short by the buffer names some folder above the launcher's, not its own.
     if (length == 0 || length >= size) return false;
     char* lastBackslash = std::strrchr(buffer, '\\');
     if (!lastBackslash) return false;
