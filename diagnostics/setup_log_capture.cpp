@@ -102,7 +102,13 @@ void CSetupLogApi::EndCapture() {
         if (size <= m_startSize || size - m_startSize >= kMaxCapturedGrowth) return;
         DWORD growth = size - m_startSize;
 
-        SetFilePointer(m_setupLogFile, LONG(m_startSize), nullptr, FILE_BEGIN);
+        // The start size as an unsigned offset: a log of 2 GiB or more is read from where it
+        // stood at the start, not from its first byte.
+        LONG high = 0;
+        if (SetFilePointer(m_setupLogFile, LONG(m_startSize), &high, FILE_BEGIN) ==
+                INVALID_SET_FILE_POINTER &&
+            GetLastError() != NO_ERROR)
+            return;
         buffer = VirtualAlloc(nullptr, growth, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         if (buffer == nullptr) return;
         DWORD read = 0;

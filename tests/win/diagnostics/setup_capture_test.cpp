@@ -116,6 +116,28 @@ TEST_F(SetupCapture, EndBannerFollowsTheLastCopiedCharacterOnTheSameLine) {
               "dvi: done===== SetupApi log end =====\r\n");
 }
 
+TEST_F(SetupCapture, ALogOfTwoGibibytesIsReadFromWhereItStoodAtTheStart) {
+    // Sparse: the file system holds none of the 2 GiB.
+    constexpr LONG kStartSize = LONG(0x80000000u + 16);
+    {
+        UniqueFile file(CreateFileA(m_setupLog.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        LONG high = 0;
+        SetFilePointer(file.Get(), kStartSize, &high, FILE_BEGIN);
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+    }
+    {
+        CSetupLogApi log(m_log.Get());
+        ASSERT_EQ(log.StartCapture(), 1);
+        AppendFileBytes(m_setupLog, "dvi: late");
+    }
+    EXPECT_EQ(ReadFileBytes(m_logPath),
+              "==== SetupApi log begin ====\r\n"
+              "dvi: late===== SetupApi log end =====\r\n");
+    DeleteFileA(m_setupLog.c_str());
+}
+
 TEST_F(SetupCapture, PathAndFieldsAfterTheStart) {
     WriteFileBytes(m_setupLog, "0123456789");
     CSetupLogApi log(m_log.Get());
