@@ -1,4 +1,4 @@
-// The commands of linkmoor-pack: create, append, verify, list, extract and check.
+// The commands of linkmoor-pack: create, append, verify, list, extract, check and diff.
 
 #include "tools/pack_commands.h"
 
@@ -9,6 +9,7 @@
 #include "tools/entry_names.h"
 #include "tools/file_io.h"
 #include "tools/package_check.h"
+#include "tools/package_diff.h"
 #include "tools/verdicts.h"
 
 #include <new>
@@ -43,6 +44,10 @@ const char kUsage[] =
     "      entries a launcher run would unpack and the files they become, then the entries no\n"
     "      run asks for. A missing required entry is an error, a missing OpenSSL library a\n"
     "      warning. Exit codes as for verify; 5 when a machine's run would stop.\n"
+    "  linkmoor-pack diff OLD NEW\n"
+    "      Compares the packages inside two files entry by entry (changed, added, removed)\n"
+    "      and says whether the package bytes and the bytes before the package are the same.\n"
+    "      Exit codes as for verify; 6 when the entries differ.\n"
     "An output that exists already is refused unless --force is given; outputs are written to a\n"
     "temporary file beside them and renamed at the end, so a failure leaves none behind.\n"
     "Exit code 64: the command line is not understood.\n";
@@ -251,6 +256,26 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return CheckExitCode(counts);
 }
 
+int Diff(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 2) return Usage(err, "diff needs OLD NEW\n");
+    const std::string& olderPath = line.operands[0];
+    const std::string& newerPath = line.operands[1];
+    CPackedTools older, newer;
+    int exitCode = kExitValid;
+    if (!LoadForReading(older, olderPath, 0, err, exitCode)) return exitCode;
+    if (!LoadForReading(newer, newerPath, 0, err, exitCode)) return exitCode;
+
+    std::vector<uint8_t> olderBytes, newerBytes;
+    std::string error = ReadWholeFile(olderPath, olderBytes);
+    if (error.empty()) error = ReadWholeFile(newerPath, newerBytes);
+    if (!error.empty()) return Fail(err, error);
+
+    const DiffCounts counts = WriteEntryDiff(older, newer, out);
+    out << olderPath << " -> " << newerPath << ": "
+        << DiffSummary(counts, SplitAtPackage(olderBytes), SplitAtPackage(newerBytes)) << "\n";
+    return counts.Identical() ? kExitOk : kExitEntriesDiffer;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -326,6 +351,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         if (line.command == "list") return List(line, out, err);
         if (line.command == "extract") return Extract(line, out, err);
         if (line.command == "check") return Check(line, out, err);
+        if (line.command == "diff") return Diff(line, out, err);
     } catch (const std::bad_alloc&) {
         return Fail(err, "not enough memory");
     }

@@ -1,4 +1,4 @@
-// linkmoor-pack: builds, appends, verifies, lists, extracts and checks launcher packages.
+// linkmoor-pack: builds, appends, verifies, lists, extracts, checks and compares launcher packages.
 
 #include "tools/pack_commands.h"
 

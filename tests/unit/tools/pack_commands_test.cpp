@@ -362,6 +362,70 @@ TEST_F(PackTool, VerifyListAndExtractShareTheReadersVerdict) {
     }
 }
 
+TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
+    Write("B", SampleContents(4000, 1));
+    Write("a", SampleContents(3000, 2));
+    Write("a2", SampleContents(3000, 5));  // same size as a, other bytes
+    Write("c", SampleContents(100, 4));
+    ASSERT_EQ(Run({"create", "@old.pkg", "@B", "@a", "@c"}).code, 0);
+    ASSERT_EQ(Run({"create", "--key", "0x11", "@rekeyed.pkg", "@B", "@a", "@c"}).code, 0);
+    ASSERT_EQ(Run({"create", "@new.pkg", "@a2=a", "@B", "@c=d"}).code, 0);
+    Write("launcher.exe", SampleExecutable());
+    Bytes other = SampleExecutable();
+    other[1000] ^= 1;
+    Write("other.exe", other);
+    ASSERT_EQ(Run({"append", "@launcher.exe", "@old.pkg", "@one.exe"}).code, 0);
+    ASSERT_EQ(Run({"append", "@other.exe", "@old.pkg", "@two.exe"}).code, 0);
+
+    struct Case {
+        const char* older;
+        const char* newer;
+        int code;
+        std::string lines;  // the entry lines, then the summary after "OLD -> NEW: "
+    };
+    const Case cases[] = {
+        {"old.pkg", "old.pkg", 0,
+         "entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes before "
+         "the package identical"},
+        // The key byte (and so every byte of the streams' framing) differs, the contents not.
+        {"old.pkg", "rekeyed.pkg", 0,
+         "entries same 3, changed 0, added 0, removed 0; package bytes differ; bytes before the "
+         "package identical"},
+        {"one.exe", "two.exe", 0,
+         "entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes before "
+         "the package differ"},
+        // Index order (capitals first); a renamed entry is one removed and one added.
+        {"old.pkg", "new.pkg", 6,
+         "changed a: 3000 -> 3000 bytes\nremoved c: 100 bytes\nadded d: 100 bytes\n"
+         "entries same 1, changed 1, added 1, removed 1; package bytes differ; bytes before the "
+         "package identical"},
+        {"one.exe", "new.pkg", 6,
+         "changed a: 3000 -> 3000 bytes\nremoved c: 100 bytes\nadded d: 100 bytes\n"
+         "entries same 1, changed 1, added 1, removed 1; package bytes differ; bytes before the "
+         "package differ"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.older) + " -> " + c.newer);
+        Result diff = Run({"diff", std::string("@") + c.older, std::string("@") + c.newer});
+        EXPECT_EQ(diff.code, c.code) << diff.err;
+        const size_t summaryAt = c.lines.rfind('\n') == std::string::npos ? 0 : c.lines.rfind('\n') + 1;
+        EXPECT_EQ(diff.out, c.lines.substr(0, summaryAt) + Path(c.older) + " -> " + Path(c.newer) +
+                                ": " + c.lines.substr(summaryAt) + "\n");
+        EXPECT_EQ(diff.err, "");
+    }
+
+    // Either side unreadable or damaged: the verdict of verify, and no report.
+    Bytes damaged = Read("new.pkg");
+    damaged[damaged.size() - 3] ^= 1;
+    Write("damaged.pkg", damaged);
+    Result broken = Run({"diff", "@old.pkg", "@damaged.pkg"});
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_EQ(broken.out, "");
+    EXPECT_EQ(broken.err, Path("damaged.pkg") + ": no package, or the package is damaged\n");
+    EXPECT_EQ(Run({"diff", "@missing.pkg", "@old.pkg"}).code, 2);
+    EXPECT_EQ(Run({"diff", "@old.pkg"}).code, 64);
+}
+
 TEST_F(PackTool, ExtractChecksEveryTargetBeforeWritingAny) {
     // A package made by the writer directly can hold names the tool would never pack.
     package::WriteResult unsafe = package::BuildPackage({{"good", {1}}, {"../evil", {2}}}, 3);

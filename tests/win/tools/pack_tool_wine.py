@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs linkmoor-pack.exe under Wine through create, list, extract and append, and some refusals.
+"""Runs linkmoor-pack.exe under Wine through create, list, extract, append and diff, and some refusals.
 
 The package it creates must be byte for byte the one the independent Python maker builds from the
 same inputs and key; refused commands must leave no output and no temporary file behind.
@@ -69,6 +69,15 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     appended = run("append", "launcher.exe", "out.pkg", "with.exe", cwd=folder)
     check(appended.returncode == 0 and read(path("with.exe")) == read(path("launcher.exe")) + read(path("out.pkg")),
           "append writes the executable followed by the package")
+
+    # The launcher against its own package: the same entries, other bytes in front.
+    compared = run("diff", "out.pkg", "with.exe", cwd=folder)
+    check(compared.returncode == 0 and compared.stdout.decode() ==
+          "out.pkg -> with.exe: entries same 3, changed 0, added 0, removed 0; package bytes identical;"
+          " bytes before the package differ\r\n", f"diff ({compared.stdout!r})")
+    compared = run("diff", "out.pkg", "default.pkg", cwd=folder)
+    check(compared.returncode == 0 and b"package bytes differ" in compared.stdout,
+          f"diff sees another key byte ({compared.stdout!r})")
 
     write(path("empty"), b"")
     refusals = [
