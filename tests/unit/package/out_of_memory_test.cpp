@@ -1,5 +1,5 @@
-// Allocation failures in the reader. This program replaces the global operator new so that a
-// test can make allocations of chosen sizes fail, standing in for a machine without the memory.
+// Allocation failures in the reader. This program's global operator new refuses allocations of
+// chosen sizes on demand, standing in for a machine without the memory.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "package/package_writer.h"
 #include "package/packed_tools.h"
 #include "package_test_support.h"
+#include "refusable_allocation.h"
 
 namespace {
 
@@ -16,12 +17,12 @@ size_t g_failFrom = 0;     // fail every allocation of at least this many bytes 
 size_t g_failExactly = 0;  // fail every allocation of exactly this many bytes (0: off)
 size_t g_failures = 0;     // how many allocations were refused
 
-void* Allocate(size_t size) {
+bool RefuseBySize(size_t size) {
     if ((g_failFrom != 0 && size >= g_failFrom) || (g_failExactly != 0 && size == g_failExactly)) {
         ++g_failures;
-        return nullptr;
+        return true;
     }
-    return std::malloc(size != 0 ? size : 1);
+    return false;
 }
 
 // Refuses allocations while alive.
@@ -31,30 +32,16 @@ public:
         g_failFrom = from;
         g_failExactly = exactly;
         g_failures = 0;
+        linkmoor::test::SetAllocationFilter(RefuseBySize);
     }
     ~CFailingAllocations() {
+        linkmoor::test::SetAllocationFilter(nullptr);
         g_failFrom = 0;
         g_failExactly = 0;
     }
 };
 
 }  // namespace
-
-void* operator new(size_t size) {
-    if (void* p = Allocate(size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace linkmoor {
 namespace {

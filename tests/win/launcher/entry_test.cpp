@@ -14,12 +14,25 @@
 #include <thread>
 
 #include "box_reader.h"
-#include "refused_allocation.h"
+#include "refusable_allocation.h"
 #include "diagnostics/exception_ex.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
 
 namespace {
+
+// The next allocation of one thread is refused; other threads (the box watcher) are served.
+std::atomic<DWORD> g_refusingThread{0};
+
+bool RefuseOnceOnTheArmedThread(size_t) {
+    DWORD self = GetCurrentThreadId();
+    return g_refusingThread.load() == self && g_refusingThread.compare_exchange_strong(self, 0);
+}
+
+void RefuseNextAllocationOfThisThread() {
+    g_refusingThread = GetCurrentThreadId();
+    linkmoor::test::SetAllocationFilter(RefuseOnceOnTheArmedThread);
+}
 
 using linkmoor::test::ReadFileBytes;
 using linkmoor::test::UserTempFolder;
@@ -85,7 +98,7 @@ void AllocationFailureWhileChoosingTheMessage(HANDLE log, const char* folder,
                                               const std::string& id) {
     RecordArguments(log, folder, id);
     auto* error = new CountedError(0, 168, 5);
-    linkmoor::test::RefuseNextAllocationOfThisThread();  // the text of the generic box
+    RefuseNextAllocationOfThisThread();  // the text of the generic box
     throw static_cast<linkmoor::CExceptionEx*>(error);
 }
 void AllocationFailure(HANDLE log, const char* folder, const std::string& id) {
