@@ -39,6 +39,11 @@ inline void WriteLe32(uint8_t* p, uint32_t value) {
     p[3] = uint8_t(value >> 24);
 }
 
+// Bytes from the first byte of the header at `header` to the end of its body.
+inline uint64_t PackageLength(const uint8_t* header) {
+    return kHeaderSize + uint64_t(ReadLe32(header + kBodyLengthOffset));
+}
+
 // Offset of the first header whose magic text is followed by a valid check field, or
 // kNotFound. Every position is tried as the start of the magic text; a candidate fewer than
 // kCheckFieldEnd bytes before the end is not examined.

@@ -174,9 +174,7 @@ int Append(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (reader.m_status != kPackageOk) return Fail(err, "'" + packagePath + "': " + VerdictOf(reader.m_status));
     if (!reader.LoadBytes(packageBytes.data(), static_cast<uint32_t>(packageBytes.size()), 1))
         return Fail(err, "'" + packagePath + "': " + VerdictOf(reader.m_status));
-    uint64_t packageLength =
-        package::kHeaderSize + uint64_t(package::ReadLe32(packageBytes.data() + package::kBodyLengthOffset));
-    if (packageLength != packageBytes.size())
+    if (package::PackageLength(packageBytes.data()) != packageBytes.size())
         return Fail(err, "'" + packagePath + "' holds bytes after its package");
 
     // The reader takes the first valid header in the file: make sure that is the appended one.

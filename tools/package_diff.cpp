@@ -52,8 +52,7 @@ PackageParts SplitAtPackage(const std::vector<uint8_t>& file) {
     PackageParts parts;
     const size_t header = package::FindHeader(file.data(), file.size());
     if (header == package::kNotFound) return parts;
-    const uint64_t end = uint64_t(header) + package::kHeaderSize +
-                         package::ReadLe32(file.data() + header + package::kBodyLengthOffset);
+    const uint64_t end = header + package::PackageLength(file.data() + header);
     if (end > file.size()) return parts;
     parts.before.assign(file.begin(), file.begin() + header);
     parts.package.assign(file.begin() + header, file.begin() + size_t(end));

@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include "package/package_writer.h"
 #include "package/packed_tools.h"

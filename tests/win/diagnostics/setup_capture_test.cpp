@@ -54,6 +54,16 @@ protected:
         EXPECT_TRUE(ReadSetupValues() == found);
     }
 
+    // The launcher's log after a capture during which the SetupAPI log grew by `growth`.
+    std::string LogAfterGrowth(const std::string& growth) {
+        {
+            CSetupLogApi log(m_log.Get());
+            EXPECT_EQ(log.StartCapture(), 1);
+            AppendFileBytes(m_setupLog, growth);
+        }
+        return ReadFileBytes(m_logPath);
+    }
+
     std::optional<CSetupValuesKeeper> m_keeper{std::in_place};
     CScratchFolder m_folder;
     std::string m_logPath;
@@ -106,12 +116,7 @@ TEST_F(SetupCapture, CopiesTheGrowthOnlyWhenBelowTwoMebibytes) {
 
 TEST_F(SetupCapture, EndBannerFollowsTheLastCopiedCharacterOnTheSameLine) {
     WriteFileBytes(m_setupLog, "start\r\n");
-    {
-        CSetupLogApi log(m_log.Get());
-        ASSERT_EQ(log.StartCapture(), 1);
-        AppendFileBytes(m_setupLog, "dvi: done");
-    }
-    EXPECT_EQ(ReadFileBytes(m_logPath),
+    EXPECT_EQ(LogAfterGrowth("dvi: done"),
               "==== SetupApi log begin ====\r\n"
               "dvi: done===== SetupApi log end =====\r\n");
 }
@@ -127,12 +132,7 @@ TEST_F(SetupCapture, ALogOfTwoGibibytesIsReadFromWhereItStoodAtTheStart) {
         SetFilePointer(file.Get(), kStartSize, &high, FILE_BEGIN);
         ASSERT_TRUE(SetEndOfFile(file.Get()));
     }
-    {
-        CSetupLogApi log(m_log.Get());
-        ASSERT_EQ(log.StartCapture(), 1);
-        AppendFileBytes(m_setupLog, "dvi: late");
-    }
-    EXPECT_EQ(ReadFileBytes(m_logPath),
+    EXPECT_EQ(LogAfterGrowth("dvi: late"),
               "==== SetupApi log begin ====\r\n"
               "dvi: late===== SetupApi log end =====\r\n");
     DeleteFileA(m_setupLog.c_str());
