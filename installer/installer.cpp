@@ -64,11 +64,9 @@ CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
 
     ResolveEntryPoints();
 
-    if (refuse64BitSystem && m_getSystemWow64DirectoryA) {
-        m_getSystemWow64DirectoryA(nullptr, 0);
-        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-            Fail(raising::kLine64BitSystem, raising::kError64BitSystem, kLog64BitSystem);
-        }
+    // The same question as the architecture query; with the slot missing the test passes.
+    if (refuse64BitSystem && Is64BitWindows()) {
+        Fail(raising::kLine64BitSystem, raising::kError64BitSystem, kLog64BitSystem);
     }
 
     m_packedTools.reset(seams.newReader());

@@ -5,9 +5,11 @@
 
 namespace linkmoor {
 
-// True for a 32-bit process on 64-bit Windows: 32-bit Windows answers "not implemented".
+// True for a 32-bit process on 64-bit Windows: 32-bit Windows answers "not implemented". The call
+// need not set the last error when it succeeds, so a 120 left by an earlier call is cleared first.
 bool CInstaller::Is64BitWindows() {
     if (!m_getSystemWow64DirectoryA) return false;
+    ::SetLastError(ERROR_SUCCESS);
     m_getSystemWow64DirectoryA(nullptr, 0);
     return ::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
 }

@@ -118,6 +118,10 @@ TEST(Queries, ArchitectureOfThisPrefix) {
     // Asked again, the answers stay.
     EXPECT_EQ(installer.Is64BitWindows(), IsWin64Prefix());
     EXPECT_FALSE(installer.IsArm64Machine());
+    // A "not implemented" left by an earlier call does not make 64-bit Windows look 32-bit:
+    // the query succeeds there without touching the last error.
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(installer.Is64BitWindows(), IsWin64Prefix());
 }
 
 // Wine has no ARM64: the IsWow64Process2 slot is replaced by answers of an ARM64 machine.
