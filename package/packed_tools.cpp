@@ -106,8 +106,11 @@ Inflated InflateParts(uint8_t* buffer, uint32_t bufferSize, const uint8_t* strea
     z.avail_in = length;
     z.next_out = buffer;
     z.avail_out = bufferSize;
-    if (inflateInit(&z) != Z_OK) {
-        return Inflated::kFailed;
+    // zlib answers Z_MEM_ERROR when its state or window cannot be allocated: memory ran out, the
+    // package is not damaged.
+    const int init = inflateInit(&z);
+    if (init != Z_OK) {
+        return init == Z_MEM_ERROR ? Inflated::kNoMemory : Inflated::kFailed;
     }
     Inflated result = Inflated::kDone;
     try {
@@ -115,7 +118,7 @@ Inflated InflateParts(uint8_t* buffer, uint32_t bufferSize, const uint8_t* strea
         int status = inflate(&z, flush);
         while (status != Z_STREAM_END) {
             if (status != Z_OK) {
-                result = Inflated::kFailed;
+                result = status == Z_MEM_ERROR ? Inflated::kNoMemory : Inflated::kFailed;
                 break;
             }
             // Once all input is in, a stream that still has not ended must end on the next call.
