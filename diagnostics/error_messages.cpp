@@ -12,10 +12,12 @@ constexpr int32_t kStatusUnreadable = -1;
 constexpr int32_t kStatusDamaged = -2;
 constexpr int32_t kStatusOutOfMemory = -3;
 
-constexpr size_t kGenericTextSize = 256;
-
 ErrorMessage ProductMessage(const char* text) {
-    return ErrorMessage{text, kProductCaption, kStyleExclamation};
+    ErrorMessage message;
+    message.fixedText = text;
+    message.caption = kProductCaption;
+    message.style = kStyleExclamation;
+    return message;
 }
 
 const char* PackageText(int32_t status) {
@@ -39,11 +41,13 @@ ErrorMessage ChooseErrorMessage(const CExceptionEx& error) {
             break;  // no other status is raised; shown like any other error
         default: break;
     }
-    char text[kGenericTextSize];
+    ErrorMessage message;
     // Both 16-bit fields widen without sign: 0 to 65535.
-    std::snprintf(text, sizeof(text), kGenericErrorFormat, int(error.m_module), int(error.m_line),
-                  unsigned(error.m_error));
-    return ErrorMessage{text, kGenericErrorCaption, kStylePlain};
+    std::snprintf(message.genericText.data(), message.genericText.size(), kGenericErrorFormat,
+                  int(error.m_module), int(error.m_line), unsigned(error.m_error));
+    message.caption = kGenericErrorCaption;
+    message.style = kStylePlain;
+    return message;
 }
 
 ErrorMessage OutOfMemoryMessage() { return ProductMessage(kOutOfMemoryText); }

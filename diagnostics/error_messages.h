@@ -2,8 +2,9 @@
 // The message box the entry shows for an error that ends a run: text, caption and style.
 // Portable: the style values equal the Windows message-box flags they stand for.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "diagnostics/exception_ex.h"
 
@@ -28,10 +29,17 @@ inline constexpr char kGenericErrorFormat[] = "Module: %d Line %d Err 0x%x\n";
 inline constexpr uint32_t kStyleExclamation = 0x30;  // MB_ICONEXCLAMATION with an OK button
 inline constexpr uint32_t kStylePlain = 0;           // MB_OK, no icon
 
+inline constexpr size_t kGenericTextSize = 256;
+
+// Holds no heap memory: the fixed texts are constants and the generic text is formatted into the
+// object itself, so the box for an allocation failure can be shown when memory stays short.
 struct ErrorMessage {
-    std::string text;
-    const char* caption;
-    uint32_t style;
+    const char* fixedText = nullptr;  // null: the generic text
+    std::array<char, kGenericTextSize> genericText{};
+    const char* caption = nullptr;
+    uint32_t style = 0;
+
+    const char* Text() const { return fixedText != nullptr ? fixedText : genericText.data(); }
 };
 
 // The box for an installer error: the fixed texts for 1313, 1150 and the package error 1359

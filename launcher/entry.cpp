@@ -38,7 +38,7 @@ void ShowLegacyNotice() {
 }
 
 void ShowMessage(const ErrorMessage& message) {
-    MessageBoxA(nullptr, message.text.c_str(), message.caption, message.style);
+    MessageBoxA(nullptr, message.Text(), message.caption, message.style);
 }
 
 std::string TechnicianIdOfThisLauncher(char* buffer, DWORD size) {

@@ -67,7 +67,7 @@ TEST(ErrorMessages, ChoiceByErrorCodeAndSubCode) {
     for (const MessageCase& c : cases) {
         CExceptionEx error(c.module, c.line, c.error);
         ErrorMessage message = ChooseErrorMessage(error);
-        EXPECT_EQ(message.text, c.text) << c.name;
+        EXPECT_EQ(std::string(message.Text()), c.text) << c.name;
         EXPECT_EQ(std::string(message.caption), c.caption) << c.name;
         EXPECT_EQ(message.style, c.style) << c.name;
     }
@@ -75,12 +75,13 @@ TEST(ErrorMessages, ChoiceByErrorCodeAndSubCode) {
 
 TEST(ErrorMessages, FailuresOtherThanInstallerErrors) {
     ErrorMessage memory = OutOfMemoryMessage();
-    EXPECT_EQ(memory.text, "Not enough system resourses to complete the installation.");
+    EXPECT_EQ(std::string(memory.Text()),
+              "Not enough system resourses to complete the installation.");
     EXPECT_EQ(std::string(memory.caption), kProduct);
     EXPECT_EQ(memory.style, 0x30u);
 
     ErrorMessage other = UnexpectedErrorMessage();
-    EXPECT_EQ(other.text, "Unexpected error.");
+    EXPECT_EQ(std::string(other.Text()), "Unexpected error.");
     EXPECT_EQ(std::string(other.caption), kProduct);
     EXPECT_EQ(other.style, 0x30u);
 }

@@ -21,17 +21,22 @@
 
 namespace {
 
-// The next allocation of one thread is refused; other threads (the box watcher) are served.
+// Every allocation of one thread is refused until the test serves it again: memory stays short
+// for everything the entry does after the failure. Other threads (the box watcher) are served.
 std::atomic<DWORD> g_refusingThread{0};
 
-bool RefuseOnceOnTheArmedThread(size_t) {
-    DWORD self = GetCurrentThreadId();
-    return g_refusingThread.load() == self && g_refusingThread.compare_exchange_strong(self, 0);
+bool RefuseEveryAllocationOfTheArmedThread(size_t) {
+    return g_refusingThread.load() == GetCurrentThreadId();
 }
 
-void RefuseNextAllocationOfThisThread() {
+void RefuseEveryAllocationOfThisThread() {
     g_refusingThread = GetCurrentThreadId();
-    linkmoor::test::SetAllocationFilter(RefuseOnceOnTheArmedThread);
+    linkmoor::test::SetAllocationFilter(RefuseEveryAllocationOfTheArmedThread);
+}
+
+void ServeAllocationsAgain() {
+    linkmoor::test::SetAllocationFilter(nullptr);
+    g_refusingThread = 0;
 }
 
 using linkmoor::test::ReadFileBytes;
@@ -94,12 +99,22 @@ void LaunchFailure(HANDLE log, const char* folder, const std::string& id) {
     RecordArguments(log, folder, id);
     throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0, 168, 5));
 }
-void AllocationFailureWhileChoosingTheMessage(HANDLE log, const char* folder,
-                                              const std::string& id) {
+void AllocationFailureThatLasts(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    RefuseEveryAllocationOfThisThread();
+    throw std::bad_alloc();
+}
+void LaunchFailureWithoutMemory(HANDLE log, const char* folder, const std::string& id) {
     RecordArguments(log, folder, id);
     auto* error = new CountedError(0, 168, 5);
-    RefuseNextAllocationOfThisThread();  // the text of the generic box
+    RefuseEveryAllocationOfThisThread();
     throw static_cast<linkmoor::CExceptionEx*>(error);
+}
+void OtherFailureWithoutMemory(HANDLE log, const char* folder, const std::string& id) {
+    RecordArguments(log, folder, id);
+    std::runtime_error error("not an installer error");
+    RefuseEveryAllocationOfThisThread();
+    throw error;
 }
 void AllocationFailure(HANDLE log, const char* folder, const std::string& id) {
     RecordArguments(log, folder, id);
@@ -154,6 +169,7 @@ TEST_P(LauncherEntryBoxes, ShowsTheMessageAndReturnsZero) {
         pressed = linkmoor::test::PressButton(box, "OK");
     });
     EXPECT_EQ(linkmoor::LauncherMain(c.run), 0);
+    ServeAllocationsAgain();
     watcher.join();
 
     EXPECT_TRUE(pressed);
@@ -179,12 +195,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "Not enough system resourses to complete the installation.", kProduct, true, 1},
         BoxCase{"LaunchFailure", LaunchFailure, "Module: 0 Line 168 Err 0x5\n",
                 "Installation Error", false, 1},
-        BoxCase{"AllocationFailureWhileChoosingTheMessage",
-                AllocationFailureWhileChoosingTheMessage,
-                "Not enough system resourses to complete the installation.", kProduct, true, 1},
         BoxCase{"AllocationFailure", AllocationFailure,
                 "Not enough system resourses to complete the installation.", kProduct, true, 0},
-        BoxCase{"OtherFailure", OtherFailure, "Unexpected error.", kProduct, true, 0}),
+        BoxCase{"OtherFailure", OtherFailure, "Unexpected error.", kProduct, true, 0},
+        // Memory stays short from the failure on: the boxes need none.
+        BoxCase{"AllocationFailureThatLasts", AllocationFailureThatLasts,
+                "Not enough system resourses to complete the installation.", kProduct, true, 0},
+        BoxCase{"LaunchFailureWithoutMemory", LaunchFailureWithoutMemory,
+                "Module: 0 Line 168 Err 0x5\n", "Installation Error", false, 1},
+        BoxCase{"OtherFailureWithoutMemory", OtherFailureWithoutMemory, "Unexpected error.",
+                kProduct, true, 0}),
     [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
 
 TEST(LegacyDialogHook, RenamesYesAndNoAtActivation) {
