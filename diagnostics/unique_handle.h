@@ -106,6 +106,12 @@ struct HookPolicy {
     static void Close(Type h) { ::UnhookWindowsHookEx(h); }
 };
 
+struct LocalMemoryPolicy {  // blocks the system allocated for the caller (LocalAlloc)
+    using Type = void*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type p) { ::LocalFree(p); }
+};
+
 using UniqueFile = UniqueHandle<FileHandlePolicy>;
 using UniqueKernelHandle = UniqueHandle<KernelHandlePolicy>;
 using UniqueFind = UniqueHandle<FindHandlePolicy>;
@@ -113,5 +119,6 @@ using UniqueVolumeSearch = UniqueHandle<VolumeSearchPolicy>;
 using UniqueServiceManager = UniqueHandle<ServiceManagerPolicy>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyPolicy>;
 using UniqueHook = UniqueHandle<HookPolicy>;
+using UniqueLocalMemory = UniqueHandle<LocalMemoryPolicy>;
 
 }  // namespace linkmoor

@@ -8,6 +8,7 @@
 #include "diagnostics/raising_places.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
+#include "installer/protected_folder.h"
 
 namespace linkmoor {
 
@@ -48,11 +49,22 @@ bool CInstaller::WriteWhole(HANDLE file, const uint8_t* data, uint32_t size) {
 
 void CInstaller::CreateDirectory(const char* path) {
     Log(kLogCreateDirectory, path);
-    if (::CreateDirectoryA(path, nullptr)) {
+    const bool created = ::CreateDirectoryA(path, nullptr) != FALSE;
+    TakeDirectoryOutcome(path, created, created ? ERROR_SUCCESS : ::GetLastError());
+}
+
+UniqueFile CInstaller::CreateProtectedDirectory(const char* path) {
+    Log(kLogCreateDirectory, path);
+    UniqueFile folder = CreateProtectedFolder(path);
+    TakeDirectoryOutcome(path, folder.IsValid(), folder ? ERROR_SUCCESS : ::GetLastError());
+    return folder;
+}
+
+void CInstaller::TakeDirectoryOutcome(const char* path, bool created, DWORD error) {
+    if (created) {
         m_installed[path] = kKindDirectory;
         return;
     }
-    DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS) return;  // the existing directory serves
     Throw(raising::kLineCreateDirectory, error);
 }

@@ -79,6 +79,11 @@ public:
 
     // File operations. Creating ones throw CExceptionEx*, removing ones never throw.
     void CreateDirectory(const char* path);
+    // CreateDirectory with the protected access list of installer/protected_folder.h, the new
+    // directory opened in the same step: the handle keeps anyone from renaming, removing or
+    // replacing it while it is held. Invalid when the directory existed already (which serves,
+    // as for CreateDirectory, but is not protected and not the caller's).
+    UniqueFile CreateProtectedDirectory(const char* path);
     void InstallFile(const char* name, const char* dir, const uint8_t* data, uint32_t size);
     void DeleteFile(const char* dir, const char* name);
     void DeleteDirectory(const char* path);
@@ -110,6 +115,9 @@ protected:
 private:
     // Writes the error line (when given) and throws module 19 / `line` / `error`.
     [[noreturn]] void Fail(uint16_t line, uint32_t error, const char* logLine);
+    // After an attempt to create `path`: a created directory is recorded, an existing one
+    // serves, any other failure throws 1045 with `error`.
+    void TakeDirectoryOutcome(const char* path, bool created, DWORD error);
     bool IsAdministrator();
     void ResolveEntryPoints();
     void EnsureRunOnceKey();

@@ -44,7 +44,9 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder
     Log(kProductBanner, nullptr);
     Log(systemLine, nullptr);
 
-    const std::string runFolder = CreateRunFolder(workFolder);
+    // Pinned from its creation until just before its own removal; released on every way out.
+    UniqueFile runFolderPin;
+    const std::string runFolder = CreateRunFolder(workFolder, runFolderPin);
 
     Log(kUnpackBanner, nullptr);
     UnpackModules(*this, runFolder.c_str());
@@ -59,24 +61,25 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder
     DeleteFile(runFolder.c_str(), (std::string(kCompanionExe) + kCompanionLogEnding).c_str());
     const std::string archFolder = runFolder + NamesOf(CurrentArchitecture(*this)).subfolderPart;
     DeleteDirectory(archFolder.c_str());
+    runFolderPin.Reset();
     DeleteDirectory(runFolder.c_str());
     Log(kEndBanner, nullptr);
 }
 
 CSilentInstaller::~CSilentInstaller() = default;
 
-std::string CSilentInstaller::CreateRunFolder(const std::string& workFolder) {
+std::string CSilentInstaller::CreateRunFolder(const std::string& workFolder, UniqueFile& pin) {
     if (g_runFolderSeed) std::srand(*g_runFolderSeed);
     // The work folder may be writable by the customer's unelevated programs and the name comes
-    // from a tick-seeded generator, while CreateDirectory accepts a folder that exists already.
-    // Only a folder this run created itself may receive an elevated run's files.
+    // from a tick-seeded generator, while a directory that exists already serves the engine.
+    // Only a folder this run created itself, protected and pinned, may receive an elevated run's
+    // files.
     for (int attempt = 0; attempt < kRunFolderAttempts; ++attempt) {
         char name[kRunFolderNameBuffer];
         DrawRunFolderName(name);
         const std::string path = workFolder + "\\" + name;
-        CreateDirectory(path.c_str());
-        const auto found = m_installed.find(path);
-        if (found != m_installed.end() && found->second == kKindDirectory) return path;
+        pin = CreateProtectedDirectory(path.c_str());
+        if (pin) return path;
     }
     throw new CExceptionEx(raising::kModuleInstaller, raising::kLineCreateDirectory,
                            ERROR_ALREADY_EXISTS);

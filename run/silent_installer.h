@@ -22,7 +22,9 @@ public:
     ~CSilentInstaller() override;
 
 private:
-    std::string CreateRunFolder(const std::string& workFolder);
+    // Creates a fresh run folder under a new name, protected, and returns its path with `pin`
+    // holding it open.
+    std::string CreateRunFolder(const std::string& workFolder, UniqueFile& pin);
 };
 
 // Test seam: the engine seeds the generator with the tick count, so a run folder's name cannot

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The launcher imports only system DLLs that Windows loads from the system directory; every
-other library is linked in or loaded at run time from the system directory only.
+"""The launcher imports only system DLLs that Windows loads from the system directory (ntdll is
+mapped into every process before any of its code runs); every other library is linked in or
+loaded at run time from the system directory only.
 
 Usage: test_imports.py OBJDUMP LAUNCHER"""
 
@@ -9,7 +10,7 @@ import subprocess
 import sys
 import unittest
 
-ALLOWED = {"kernel32.dll", "user32.dll", "shell32.dll", "advapi32.dll", "msvcrt.dll"}
+ALLOWED = {"ntdll.dll", "kernel32.dll", "user32.dll", "shell32.dll", "advapi32.dll", "msvcrt.dll"}
 
 
 class LauncherImports(unittest.TestCase):

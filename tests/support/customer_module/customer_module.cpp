@@ -4,7 +4,7 @@
 //
 // Environment:
 //   LINKMOOR_TEST_CM_RECORD   path of the record file (written anew; nothing is recorded without it)
-//   LINKMOOR_TEST_CM_MODE     "exit" (default): end at once
+//   LINKMOOR_TEST_CM_MODE     "exit" (default): end at once (after the folder check below)
 //                             "wait": stay alive until the file LINKMOOR_TEST_CM_RELEASE exists,
 //                                     at most LINKMOOR_TEST_CM_WAIT_MS (default 30000) ms
 //                             "helper": start a helper process (no inherited handles) that holds
@@ -22,6 +22,10 @@
 //   current_folder=<GetCurrentDirectoryA>
 //   module_path=<GetModuleFileNameA>
 //   stderr_written=<1 when the whole stderr line was written, else 0>
+//   inherited_folder_handles=<how many inheritable handles this process holds on its current
+//                             folder: handles the launcher let it inherit>
+//   folder_delete_error=<"exit" mode only: after moving its own current folder away, the error of
+//                        opening the recorded current folder for deletion; 0 when that worked>
 //   helper_pid=<process id>      (helper mode only)
 //   helper_ready=<1 or 0>        (helper mode only: the helper had the file open before we ended)
 //   done=1                       (last line: the record is complete)
@@ -138,6 +142,48 @@ void WaitForRelease() {
     }
 }
 
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Handles are small multiples of 4: every one in use is looked at; the inheritable ones that
+// refer to the current folder were handed down by the parent (this process's own current-folder
+// handle is not inheritable).
+int InheritedHandlesOnCurrentFolder() {
+    const HANDLE own = CreateFileA(".", FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (own == INVALID_HANDLE_VALUE) return -1;
+    BY_HANDLE_FILE_INFORMATION folder{};
+    GetFileInformationByHandle(own, &folder);
+    int count = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        const HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD flags = 0;
+        if (handle == own || !GetHandleInformation(handle, &flags)) continue;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if ((flags & HANDLE_FLAG_INHERIT) && GetFileType(handle) == FILE_TYPE_DISK &&
+            GetFileInformationByHandle(handle, &info) && SameFile(info, folder))
+            ++count;
+    }
+    CloseHandle(own);
+    return count;
+}
+
+// Whether anyone but this process keeps the folder from being removed or renamed.
+DWORD DeleteOpenErrorAfterLeaving(const char* folder) {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    SetCurrentDirectoryA(windows);
+    const HANDLE handle = CreateFileA(folder, DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(handle);
+    return 0;
+}
+
 void AppendLine(std::string& record, const char* key, const std::string& value) {
     record += key;
     record += '=';
@@ -172,8 +218,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     AppendLine(record, "module_path", ownPath);
     AppendLine(record, "stderr_written", WriteStderrLine() ? "1" : "0");
+    AppendLine(record, "inherited_folder_handles",
+               std::to_string(InheritedHandlesOnCurrentFolder()));
 
     const std::string mode = Env(kCmModeVariable);
+    if (mode.empty() || mode == kCmModeExit)
+        AppendLine(record, "folder_delete_error",
+                   std::to_string(DeleteOpenErrorAfterLeaving(folder)));
     if (mode == kCmModeHelper) {
         const HelperResult helper = StartHelper();
         AppendLine(record, "helper_pid", std::to_string(helper.pid));

@@ -11,6 +11,7 @@ inline constexpr char kCmWaitMsVariable[] = "LINKMOOR_TEST_CM_WAIT_MS";
 inline constexpr char kCmHelperExeVariable[] = "LINKMOOR_TEST_CM_HELPER_EXE";
 inline constexpr char kCmHoldMsVariable[] = "LINKMOOR_TEST_CM_HOLD_MS";
 
+inline constexpr char kCmModeExit[] = "exit";
 inline constexpr char kCmModeWait[] = "wait";
 inline constexpr char kCmModeHelper[] = "helper";
 

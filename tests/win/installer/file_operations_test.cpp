@@ -1,5 +1,8 @@
 // The engine's file and folder operations under Wine, without deferrals to the next reboot.
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "catch_error.h"
+#include "installer/protected_folder.h"
 #include "installer_test_support.h"
 #include "log_file.h"
 #include "scratch_folder.h"
@@ -36,6 +40,94 @@ TEST_F(FileOperations, CreateDirectoryRecordsOnlyWhatItCreated) {
     EXPECT_FALSE(PathExists(existing));
     EXPECT_EQ(FinishLog(), "CreateDirectory: " + fresh + "\r\nCreateDirectory: " + existing +
                                "\r\nDeleteDirectory: " + existing + "\r\n");
+}
+
+// The access list Wine keeps for a path, as descriptor text ("" when it cannot be read). Wine maps
+// a list onto the Unix mode bits and reads one back from them: what shows through is whether the
+// Everyone entry (world-readable bits) is there.
+std::string AccessListOf(const std::string& path) {
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::string buffer(needed, '\0');
+    if (needed == 0 || !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &buffer[0],
+                                         needed, &needed))
+        return "";
+    char* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(&buffer[0], SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text,
+                                                              nullptr))
+        return "";
+    std::string result(text);
+    LocalFree(text);
+    return result;
+}
+
+constexpr char kEveryoneReads[] = "(A;OICI;0x1200a9;;;WD)";
+
+TEST(ProtectedFolder, TheDescriptorAsBuilt) {
+    for (bool withOwner : {true, false}) {
+        SCOPED_TRACE(withOwner ? "with owner" : "without owner");
+        UniqueLocalMemory descriptor = ProtectedFolderDescriptor(withOwner);
+        ASSERT_TRUE(descriptor);
+        char* text = nullptr;
+        ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor.Get(), SDDL_REVISION_1,
+            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+        EXPECT_STREQ(text, withOwner ? "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+                                     : "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        LocalFree(text);
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.Get(), &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from the parent";
+    }
+}
+
+TEST_F(FileOperations, CreateProtectedDirectoryPinsAFolderItCreatedAndOnlyThat) {
+    const std::string fresh = m_folder.Join("fresh");
+    const std::string existing = m_folder.Join("existing");
+    const std::string ordinary = m_folder.Join("ordinary");
+    ASSERT_TRUE(CreateDirectoryA(existing.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(ordinary.c_str(), nullptr));
+
+    UniqueFile pin = m_engine->CreateProtectedDirectory(fresh.c_str());
+    ASSERT_TRUE(pin) << GetLastError();
+    DWORD flags = HANDLE_FLAG_INHERIT;
+    ASSERT_TRUE(GetHandleInformation(pin.Get(), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u) << "a started program must not get the pin";
+    BY_HANDLE_FILE_INFORMATION info{};
+    ASSERT_TRUE(GetFileInformationByHandle(pin.Get(), &info));
+    EXPECT_TRUE(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    // Held without delete sharing: nobody can remove or rename it meanwhile.
+    const std::string moved = m_folder.Join("moved");
+    EXPECT_FALSE(RemoveDirectoryA(fresh.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(MoveFileA(fresh.c_str(), moved.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+
+    // Wine keeps the list as mode bits: the protected folder reads back without the entry for
+    // everyone that an ordinary folder beside it has. (Files made inside take their bits from
+    // the umask; inheriting the list is what Windows alone does.)
+    EXPECT_NE(AccessListOf(ordinary).find(kEveryoneReads), std::string::npos)
+        << AccessListOf(ordinary);
+    EXPECT_EQ(AccessListOf(fresh).find("WD"), std::string::npos) << AccessListOf(fresh);
+
+    // A name that exists is not the caller's: no handle, nothing recorded, no error.
+    UniqueFile notOurs = m_engine->CreateProtectedDirectory(existing.c_str());
+    EXPECT_FALSE(notOurs);
+    EXPECT_EQ(m_engine->m_installed, (CInstaller::PathMap{{fresh, 0}}));
+    auto error = CatchError(
+        [&] { m_engine->CreateProtectedDirectory(m_folder.Join("missing\\child").c_str()); });
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->m_line, 1045);
+    EXPECT_EQ(error->m_error, DWORD(ERROR_PATH_NOT_FOUND));
+
+    pin.Reset();
+    EXPECT_TRUE(RemoveDirectoryA(fresh.c_str())) << GetLastError();
+    EXPECT_EQ(FinishLog(), "CreateDirectory: " + fresh + "\r\nCreateDirectory: " + existing +
+                               "\r\nCreateDirectory: " + m_folder.Join("missing\\child") +
+                               "\r\n");
 }
 
 TEST_F(FileOperations, InstallFileWritesANewFileAndRecordsIt) {

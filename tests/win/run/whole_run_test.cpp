@@ -142,6 +142,10 @@ TEST_F(WholeRunTest, Windows10WithAnIdentifierWritesTheWholeSequence) {
     ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
     const std::string runFolder = RunFolderFromRecord();
     EXPECT_EQ(Record()["command_line"], " -technician-id 101234567890");
+    // The run folder was held by the launcher alone (no delete sharing), and the customer module
+    // did not inherit that handle.
+    EXPECT_EQ(Record()["inherited_folder_handles"], "0");
+    EXPECT_EQ(Record()["folder_delete_error"], std::to_string(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(Log(), ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
     EXPECT_FALSE(PathExists(runFolder));
     ExpectOnlyTheLogLeft();
