@@ -153,5 +153,59 @@ TEST(LogWriter, FailingWritesReportNothing) {
     EXPECT_EQ(ReadFileBytes(path), "old");
 }
 
+// --- Creating the log file ----------------------------------------------------------------------
+
+DWORD LinkCount(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
+}
+
+TEST(LogFile, CreatedAnewTruncatedOrPutInPlaceOfALink) {
+    CScratchFolder folder;
+    const std::string other = folder.Join("someone-elses.dat");
+    const struct {
+        const char* what;
+        void (*plant)(const std::string& log, const std::string& other);
+    } cases[] = {
+        {"no earlier log", [](const std::string&, const std::string&) {}},
+        {"an earlier log, truncated in place",
+         [](const std::string& log, const std::string&) {
+             test::WriteFileBytes(log, "an earlier run's much longer log\r\n");
+         }},
+        {"a hard link to another file",
+         [](const std::string& log, const std::string& other) {
+             ASSERT_TRUE(CreateHardLinkA(log.c_str(), other.c_str(), nullptr)) << GetLastError();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = folder.Join("linkmoor-technician-customer-module.log");
+        DeleteFileA(path.c_str());
+        test::WriteFileBytes(other, "bytes that are not the launcher's");
+        c.plant(path, other);
+        {
+            UniqueFile log(CreateLogFile(path));
+            ASSERT_TRUE(log) << GetLastError();
+            DWORD flags = 0;
+            ASSERT_TRUE(GetHandleInformation(log.Get(), &flags));
+            EXPECT_TRUE(flags & HANDLE_FLAG_INHERIT);
+            EXPECT_EQ(LinkCount(log.Get()), 1u) << "the log is a file of its own";
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(log.Get(), "run\r\n", 5, &written, nullptr));
+        }
+        EXPECT_EQ(ReadFileBytes(path), "run\r\n");
+        EXPECT_EQ(ReadFileBytes(other), "bytes that are not the launcher's");
+    }
+}
+
+TEST(LogFile, NoLogWhereOnlyAFolderStands) {
+    CScratchFolder folder;
+    const std::string path = folder.Join("linkmoor-technician-customer-module.log");
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    UniqueFile log(CreateLogFile(path));
+    EXPECT_FALSE(log);
+    EXPECT_TRUE(test::PathExists(path + "\\")) << "the folder stays";
+}
+
 }  // namespace
 }  // namespace linkmoor
