@@ -91,16 +91,14 @@ bool ProbeFolder(const char* folder) {
     int written = std::snprintf(path, sizeof(path), "%s%s%s", folder, kProbeFileName, block);
     if (written < 0 || size_t(written) >= sizeof(path)) return false;
 
-    bool wrote = false;
-    {
-        UniqueFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        DWORD count = 0;
-        wrote = WriteFile(file.Get(), block, kProbeBlockSize, &count, nullptr) != FALSE;
-    }
-    DeleteFileA(path);
-    return wrote;
+    // Only a name that does not exist yet: the candidate may be writable by less-trusted
+    // programs, and a name planted there (a link to some other file) must be neither truncated
+    // nor removed. The file goes when its handle closes, not through its name a second time.
+    UniqueFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file) return false;
+    DWORD count = 0;
+    return WriteFile(file.Get(), block, kProbeBlockSize, &count, nullptr) != FALSE;
 }
 
 bool SelectWorkFolder(char* buffer, uint32_t size, FolderProbe probe) {

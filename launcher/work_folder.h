@@ -6,8 +6,8 @@
 
 namespace linkmoor {
 
-// Creates "<folder>\__try__temporary__file__<tick count>", writes 32 bytes, closes and deletes
-// it. True when the write succeeded.
+// Creates "<folder>\__try__temporary__file__<tick count>" (only when that name does not exist),
+// writes 32 bytes and closes it, which deletes it. True when the write succeeded.
 bool ProbeFolder(const char* folder);
 
 using FolderProbe = bool (*)(const char* folder);

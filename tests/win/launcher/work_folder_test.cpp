@@ -60,6 +60,26 @@ TEST(ProbeFolder, WritesAndLeavesNothingBehind) {
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "folder not empty: " << GetLastError();
 }
 
+TEST(ProbeFolder, APlantedProbeNameFailsTheProbeAndIsLeftAlone) {
+    // Hard links to another file under every probe name of the next moments: the probe cannot
+    // know the tick count in advance, so the test covers a window of it.
+    linkmoor::test::CScratchFolder folder;
+    const std::string other = folder.Join("someone-elses.dat");
+    linkmoor::test::WriteFileBytes(other, "not the launcher's");
+    constexpr DWORD kWindowMs = 2000;
+    const DWORD first = GetTickCount();
+    for (DWORD tick = first; tick != first + kWindowMs; ++tick) {
+        const std::string name = folder.Join("__try__temporary__file__" +
+                                             std::to_string(static_cast<int>(tick)));
+        ASSERT_TRUE(CreateHardLinkA(name.c_str(), other.c_str(), nullptr)) << GetLastError();
+    }
+    const bool probed = linkmoor::ProbeFolder(folder.Path().c_str());
+    if (GetTickCount() - first >= kWindowMs) GTEST_SKIP() << "the probe ran after the window";
+    EXPECT_FALSE(probed);
+    EXPECT_EQ(linkmoor::test::ReadFileBytes(other), "not the launcher's");
+    EXPECT_EQ(linkmoor::test::ListFolder(folder.Path()).size(), kWindowMs + 1) << "nothing removed";
+}
+
 TEST(ProbeFolder, FailsWhereNoFileCanBeCreated) {
     // A plain file standing where the folder should be: every create inside it fails.
     std::string blocker = UserTempFolder() + "\\probe-blocker";
