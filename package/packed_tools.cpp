@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "package/certificate_table.h"
 #include "package/md5.h"
 #include "package/package_format.h"
 #include "package/tick_count.h"
@@ -188,6 +189,12 @@ int CPackedTools::LoadBytes(const uint8_t* file, uint32_t size, int verifyOnly) 
     }
     const size_t headerAt = FindHeader(file, size);
     if (headerAt == kNotFound) {
+        m_status = kPackageDamaged;
+        return EndLoad(verifyOnly);
+    }
+    // A signed file whose package is not covered by its signature: Windows still shows the file
+    // as validly signed, but anyone could have put or changed that package.
+    if (!SignatureCoversPackage(file, size, headerAt)) {
         m_status = kPackageDamaged;
         return EndLoad(verifyOnly);
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "package/package_writer.h"
+#include "package_test_support.h"
 
 namespace {
 
@@ -56,6 +57,24 @@ int main(int argc, char** argv) {
             return 1;
         }
         ++written;
+    }
+    // Signed executables: the security directory names a certificate table just after the
+    // package, and one before it (a package the signature does not cover).
+    const auto package = BuildPackage(seeds[2], 0x5C);
+    const size_t tableSize = 64;
+    for (bool covered : {true, false}) {
+        const size_t imageSize = linkmoor::test::kPeImageSize;
+        const uint32_t tableAt = uint32_t(covered ? imageSize + package.bytes.size() : imageSize);
+        std::vector<uint8_t> file =
+            linkmoor::test::PeImage({false, 16, 0, tableAt, uint32_t(tableSize)});
+        if (!covered) file.insert(file.end(), tableSize, 0xA5);
+        file.insert(file.end(), package.bytes.begin(), package.bytes.end());
+        if (covered) file.insert(file.end(), tableSize, 0xA5);
+        file.push_back(0x01);
+        if (!WriteFile(std::string(argv[1]) + "/seed-signed-" + (covered ? "covered" : "after"),
+                       file)) {
+            return 1;
+        }
     }
     return written == int(seeds.size()) ? 0 : 1;
 }

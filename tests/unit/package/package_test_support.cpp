@@ -55,4 +55,26 @@ void PutLe32(Bytes& bytes, size_t offset, uint32_t value) {
     linkmoor::package::WriteLe32(bytes.data() + offset, value);
 }
 
+Bytes PeImage(const PeShape& shape) {
+    constexpr size_t kOptionalAt = kPeAt + 24;
+    Bytes image(kPeImageSize, 0);
+    image[0] = 'M';
+    image[1] = 'Z';
+    PutLe32(image, 0x3C, kPeAt);
+    image[kPeAt] = 'P';
+    image[kPeAt + 1] = 'E';
+    const uint16_t optionalSize =
+        shape.optionalSize ? shape.optionalSize : (shape.plus ? 240 : 224);
+    image[kPeAt + 20] = uint8_t(optionalSize);
+    image[kPeAt + 21] = uint8_t(optionalSize >> 8);
+    image[kOptionalAt] = 0x0B;
+    image[kOptionalAt + 1] = shape.plus ? 0x02 : 0x01;
+    const size_t count = kOptionalAt + (shape.plus ? 108 : 92);
+    const size_t security = kOptionalAt + (shape.plus ? 112 : 96) + 4 * 8;
+    PutLe32(image, count, shape.directories);
+    PutLe32(image, security, shape.tableOffset);
+    PutLe32(image, security + 4, shape.tableSize);
+    return image;
+}
+
 }  // namespace linkmoor::test

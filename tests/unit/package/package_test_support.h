@@ -28,4 +28,18 @@ void ResealBody(Bytes& package, size_t headerAt = 0);
 // Writes a 32-bit little-endian value at `offset`.
 void PutLe32(Bytes& bytes, size_t offset, uint32_t value);
 
+// The headers of a Windows executable, byte by byte: a DOS header pointing at the PE signature
+// at kPeAt, a COFF header and an optional header with its data directories, zero-filled to
+// kPeImageSize bytes. The security directory names the certificate table of a signed file.
+inline constexpr size_t kPeAt = 0x80;
+inline constexpr size_t kPeImageSize = 0x400;
+struct PeShape {
+    bool plus = false;          // PE32+ instead of PE32
+    uint32_t directories = 16;  // NumberOfRvaAndSizes
+    uint16_t optionalSize = 0;  // 0: the standard size for the kind
+    uint32_t tableOffset = 0;
+    uint32_t tableSize = 0;
+};
+Bytes PeImage(const PeShape& shape);
+
 }  // namespace linkmoor::test
