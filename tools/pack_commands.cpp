@@ -2,6 +2,7 @@
 
 #include "tools/pack_commands.h"
 
+#include "package/certificate_table.h"
 #include "package/md5.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
@@ -10,6 +11,7 @@
 #include "tools/file_io.h"
 #include "tools/package_check.h"
 #include "tools/package_diff.h"
+#include "tools/signature_report.h"
 #include "tools/verdicts.h"
 
 #include <new>
@@ -27,12 +29,13 @@ const char kUsage[] =
     "      --key N sets the header's key byte (0-255 or 0x00-0xff); by default it is derived\n"
     "      from the names and contents, so the same inputs give the same bytes.\n"
     "  linkmoor-pack append [--force] EXE PACKAGE OUT\n"
-    "      Writes the new file OUT: the executable EXE (which must carry no package yet)\n"
-    "      followed by the package file PACKAGE.\n"
+    "      Writes the new file OUT: the executable EXE (which must carry no package yet and\n"
+    "      must not be signed) followed by the package file PACKAGE. Sign OUT afterwards.\n"
     "  linkmoor-pack verify FILE\n"
-    "      Loads the package inside FILE and checks every digest. Exit code 0 when it is valid,\n"
-    "      1 when there is no package or it is damaged, 2 when FILE cannot be read, 3 when\n"
-    "      memory runs out.\n"
+    "      Loads the package inside FILE and checks every digest; for a signed FILE it also says\n"
+    "      whether the signature covers the package (a package after the signature is refused\n"
+    "      like a damaged one). Exit code 0 when it is valid, 1 when there is no package or it\n"
+    "      is damaged or not covered, 2 when FILE cannot be read, 3 when memory runs out.\n"
     "  linkmoor-pack list FILE\n"
     "      Prints one line per entry of a valid package, in the reader's index order: the size\n"
     "      in bytes, one blank, the name. Exit codes as for verify.\n"
@@ -167,6 +170,10 @@ int Append(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
     if (package::FindHeader(exe.data(), exe.size()) != package::kNotFound)
         return Fail(err, "'" + exePath + "' already carries a package");
+    if (package::FindCertificateTable(exe.data(), exe.size()).present)
+        return Fail(err, "'" + exePath + "' is signed: a package appended after its signature is "
+                         "not covered by it and the launcher refuses it; append to the unsigned "
+                         "launcher, then sign");
 
     size_t header = package::FindHeader(packageBytes.data(), packageBytes.size());
     if (header != 0) return Fail(err, "'" + packagePath + "' does not start with a package");
@@ -191,21 +198,44 @@ int Append(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
-// Loads the package inside `path`; on failure prints the verdict and gives its exit code.
+// The file's signature as the package tool reports it; nothing is known of a file it cannot read.
+SignatureState SignatureOfFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes).empty()) return SignatureState();
+    return SignatureStateOf(bytes);
+}
+
+// Loads the package inside `path`; on failure prints the verdict and gives its exit code. A
+// package that the file's signature does not cover is named as such.
 bool LoadForReading(CPackedTools& reader, const std::string& path, int verifyOnly, std::ostream& err, int& exitCode) {
     if (reader.m_status == kPackageOk) LoadPackageFile(reader, path, verifyOnly);
     exitCode = ExitCodeOf(reader.m_status);
     if (reader.m_status == kPackageOk) return true;
+    if (reader.m_status == kPackageDamaged) {
+        const SignatureState signature = SignatureOfFile(path);
+        if (signature.isSigned && !signature.covered) {
+            err << path << ": " << NotCoveredText(signature) << "\n";
+            return false;
+        }
+    }
     err << path << ": " << VerdictOf(reader.m_status) << "\n";
     return false;
+}
+
+// For a signed file: the line that says its signature covers the package.
+void WriteSignatureLine(const std::string& path, std::ostream& out) {
+    const SignatureState signature = SignatureOfFile(path);
+    if (signature.isSigned) out << path << ": " << CoveredText(signature) << "\n";
 }
 
 int Verify(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.operands.size() != 1) return Usage(err, "verify needs FILE\n");
     CPackedTools reader;
     int exitCode = kExitValid;
-    if (LoadForReading(reader, line.operands[0], 1, err, exitCode))
+    if (LoadForReading(reader, line.operands[0], 1, err, exitCode)) {
         out << line.operands[0] << ": " << kVerdictValid << "\n";
+        WriteSignatureLine(line.operands[0], out);
+    }
     return exitCode;
 }
 
@@ -250,6 +280,7 @@ int Check(const CommandLine& line, std::ostream& out, std::ostream& err) {
     int exitCode = kExitValid;
     if (!LoadForReading(reader, line.operands[0], 0, err, exitCode)) return exitCode;
     CheckCounts counts = WriteCheckReport(reader, out);
+    WriteSignatureLine(line.operands[0], out);
     out << line.operands[0] << ": " << CheckSummary(counts) << "\n";
     return CheckExitCode(counts);
 }

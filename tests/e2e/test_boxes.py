@@ -60,6 +60,10 @@ class LaunchFailureBoxes(d.LauncherTestCase):
                 # After a failure the unpacked files stay; the log tells up to the launch.
                 folders = run_folders(self.tmp)
                 self.assertEqual(len(folders), 1)
+                # Wine keeps the run folder's protected access list as mode bits: nothing for
+                # other users, unlike the work folder around it.
+                self.assertEqual(os.stat(os.path.join(self.tmp, folders[0])).st_mode & 0o007, 0)
+                self.assertNotEqual(os.stat(self.tmp).st_mode & 0o007, 0)
                 self.assertIn("linkmoor-customer-module-gui.exe",
                               os.listdir(os.path.join(self.tmp, folders[0])))
                 launch = b"Launch path: " + d.windows_path(

@@ -106,6 +106,21 @@ class LogOfARun(d.LauncherTestCase):
                 record = d.read_record(self.record)
                 self.assertEqual(record["current_folder"], work + "\\" + run_folder)
 
+    def test_a_log_name_planted_as_a_hard_link_leaves_the_other_file_alone(self):
+        launcher = self.launcher("support_101234567890.exe")
+        other = os.path.join(self.folder, "someone-elses.dat")
+        with open(other, "wb") as f:
+            f.write(b"bytes the launcher must not touch")
+        log = os.path.join(self.tmp, d.LOG_NAME)
+        os.link(other, log)
+        self.assertNoBoxes(d.observe(launcher, tmp=self.tmp, env=self.cm_env))
+        with open(other, "rb") as f:
+            self.assertEqual(f.read(), b"bytes the launcher must not touch")
+        self.assertEqual(os.stat(log).st_nlink, 1)
+        lines = self.log().split(b"\r\n")
+        self.assertEqual(lines[0], (d.PRODUCT + " Version 2.5").encode())
+        self.assertEqual(lines[-2:], [b"******* end **********", b""])
+
 
 if __name__ == "__main__":
     d.main()

@@ -5,6 +5,7 @@
 #include "package/md5.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
+#include "package_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -254,6 +255,57 @@ Bytes SampleExecutable() {
     return exe;
 }
 
+// PE headers whose security directory names a certificate table of kTableSize bytes at
+// `tableOffset` (right after the headers by default), followed by that table.
+constexpr uint32_t kTableSize = 0x100;
+Bytes SignedExecutable(uint32_t tableOffset = uint32_t(test::kPeImageSize)) {
+    Bytes exe = test::PeImage({false, 16, 0, tableOffset, kTableSize});
+    if (tableOffset == test::kPeImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
+    return exe;
+}
+
+TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
+    Write("a", SampleContents(3000, 5));
+    ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
+    const Bytes package = Read("p.pkg");
+    const uint64_t end = test::kPeImageSize + package.size();
+    // Signed after appending: the table follows the package.
+    Bytes covered = SignedExecutable(uint32_t(end));
+    covered.insert(covered.end(), package.begin(), package.end());
+    covered.insert(covered.end(), kTableSize, 0xA5);
+    Write("covered.exe", covered);
+    // Appended after signing: the package follows the table.
+    Bytes after = SignedExecutable();
+    after.insert(after.end(), package.begin(), package.end());
+    Write("after.exe", after);
+
+    const std::string coveredLine = Path("covered.exe") +
+                                    ": signed: the signature covers the package (it ends at byte " +
+                                    std::to_string(end) + ", the certificate table starts at byte " +
+                                    std::to_string(end) + ")\n";
+    Result verified = Run({"verify", "@covered.exe"});
+    EXPECT_EQ(verified.code, 0) << verified.err;
+    EXPECT_EQ(verified.out, Path("covered.exe") + ": package valid\n" + coveredLine);
+    Result checked = Run({"check", "@covered.exe"});
+    const size_t summary = checked.out.rfind(Path("covered.exe") + ": check ");
+    ASSERT_NE(summary, std::string::npos) << checked.out;
+    EXPECT_EQ(checked.out.substr(summary - coveredLine.size(), coveredLine.size()), coveredLine);
+
+    const std::string notCovered =
+        Path("after.exe") + ": the package is not covered by the signature: it ends at byte " +
+        std::to_string(test::kPeImageSize + kTableSize + package.size()) +
+        ", the certificate table starts at byte " + std::to_string(test::kPeImageSize) +
+        "; the launcher refuses it as damaged (append the package to the unsigned launcher, "
+        "then sign)\n";
+    for (const char* command : {"verify", "check", "list"}) {
+        SCOPED_TRACE(command);
+        Result refused = Run({command, "@after.exe"});
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, notCovered);
+    }
+}
+
 TEST_F(PackTool, AppendWritesTheExecutableFollowedByThePackage) {
     Write("launcher.exe", SampleExecutable());
     Write("a", SampleContents(3000, 5));
@@ -300,6 +352,8 @@ TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
          "is also an input"},
         {"together over 4 GiB", [](PackTool& t) { fs::resize_file(t.Path("launcher.exe"), 0xFFFFFFC0ull); },
          {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "larger than the 4 GiB"},
+        {"executable is signed", [](PackTool& t) { t.Write("launcher.exe", SignedExecutable()); },
+         {"append", "@launcher.exe", "@p.pkg", "@out.exe"}, 1, "is signed"},
         {"operands missing", nullptr, {"append", "@launcher.exe", "@p.pkg"}, 64, "append needs"},
     };
     for (const RefusalCase& c : cases) {

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """A launcher signed after its package was appended, with the README's osslsigncode command and a
 certificate made here, still carries a package that linkmoor-pack.exe verifies, lists and checks
-exactly as before signing; the signature itself verifies against that certificate.
+as before signing, and verify and check say that the signature covers it; the signature itself
+verifies against that certificate. A launcher signed before appending is refused by append, and a
+package put after its signature is reported as not covered.
 
 Usage: signed_launcher_package.py LAUNCHER.EXE MAKE_PACKAGE.PY -- TOOL-COMMAND...
 """
@@ -55,12 +57,34 @@ with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
                               cwd=folder, capture_output=True)
     check(verified.returncode == 0, f"the signature verifies ({verified.stdout[-200:]!r})")
 
+    # The certificate table starts at the next 8-byte boundary after the package.
+    end = len(unsigned)
+    covered = (f"support_101234567890-signed.exe: signed: the signature covers the package (it ends at byte {end}, "
+               f"the certificate table starts at byte {end + (-end % 8)})\n")
     for command in ("verify", "list", "check"):
         before = tool(command, "support_101234567890.exe")
         after = tool(command, "support_101234567890-signed.exe")
-        check(after[0] == 0 and after == (before[0], before[1].replace("101234567890.exe", "101234567890-signed.exe")),
-              f"{command}: the same result before and after signing (exit {after[0]}, {after[1][-90:]!r})")
-    check(tool("verify", "support_101234567890-signed.exe")[1] == "support_101234567890-signed.exe: package valid\n",
-          "verify: package valid")
+        expected = before[1].replace("101234567890.exe", "101234567890-signed.exe")
+        if command == "verify":  # after the verdict
+            expected += covered
+        elif command == "check":  # before the summary
+            lines = expected.splitlines(keepends=True)
+            expected = "".join(lines[:-1]) + covered + lines[-1]
+        check(after == (0, expected) and before[0] == 0,
+              f"{command}: the same result before and after signing, and the signature covers the package "
+              f"(exit {after[0]}, {after[1][-200:]!r})")
+
+    # Signed first, the package appended after the signature: not covered, refused.
+    subprocess.run(["osslsigncode", "sign", "-certs", "cert.pem", "-key", "key.pem", "-n", DESCRIPTION,
+                    "-in", "launcher.exe", "-out", "bare-signed.exe"], cwd=folder, check=True, capture_output=True)
+    code, output = tool("append", "bare-signed.exe", "package.bin", "late.exe")
+    check(code == 1 and "is signed" in output and not os.path.exists(path("late.exe")),
+          f"append refuses a signed launcher ({output!r})")
+    bare = read(path("bare-signed.exe"))
+    write(path("late.exe"), bare + read(path("package.bin")))
+    code, output = tool("verify", "late.exe")
+    check(code == 1 and output.startswith(f"late.exe: the package is not covered by the signature: it ends at byte "
+                                          f"{len(bare) + len(read(path('package.bin')))}, the certificate table starts"),
+          f"verify: a package after the signature is not covered ({output!r})")
 
 sys.exit(finish())
