@@ -5,9 +5,35 @@
 #include <new>
 
 #include "diagnostics/unique_handle.h"
+#include "package/own_image.h"
 #include "package/packed_tools.h"
 
+// Declared by no header of the toolchain; ntdll has exported it since Windows NT.
+extern "C" LONG NTAPI NtAreMappedFilesTheSame(PVOID mappedBase, PVOID otherBase);
+
 namespace linkmoor {
+
+namespace {
+
+constexpr LONG kStatusSuccess = 0;
+
+struct ViewPolicy {
+    using Type = void*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type view) { ::UnmapViewOfFile(view); }
+};
+using UniqueView = UniqueHandle<ViewPolicy>;
+
+}  // namespace
+
+bool IsFileOfThisProcess(HANDLE file) {
+    UniqueKernelHandle mapping(
+        CreateFileMappingA(file, nullptr, PAGE_READONLY | SEC_IMAGE, 0, 0, nullptr));
+    if (!mapping) return false;
+    UniqueView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return false;
+    return NtAreMappedFilesTheSame(GetModuleHandleA(nullptr), view.Get()) == kStatusSuccess;
+}
 
 int CPackedTools::OpenSelf() {
     m_status = kPackageNotRead;
@@ -17,7 +43,10 @@ int CPackedTools::OpenSelf() {
     }
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    // The file is opened by name a second time, after Windows started the program from it: an
+    // unelevated program may have renamed the running launcher meanwhile (Windows allows that)
+    // and put another file under its name. Only the file the program runs from is read.
+    if (!file || !IsFileOfThisProcess(file.Get())) {
         return 0;
     }
     return Load(file.Get(), 0);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "diagnostics/unique_handle.h"
+#include "package/own_image.h"
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "package_test_support.h"
@@ -21,19 +22,26 @@ using test::Bytes;
 
 constexpr char kChildOpenSelf[] = "--child-open-self";
 constexpr char kChildOpenSelfRenamed[] = "--child-open-self-renamed";
+constexpr char kChildOpenSelfReplaced[] = "--child-open-self-replaced";
 constexpr int kChildExitBase = 10;  // the child exits with 10 - m_status
 
-int ChildMain(bool renameFirst) {
+enum class Before { kNothing, kRename, kReplace };
+
+// kReplace: renamed while running, and a copy of the same bytes put under the program's name, as
+// another program of the same user could do before the package is read.
+int ChildMain(Before before) {
     const std::string path = test::ModulePath();
     const std::string moved = path + ".moved";
-    if (renameFirst && !MoveFileA(path.c_str(), moved.c_str())) {
+    if (before != Before::kNothing && !MoveFileA(path.c_str(), moved.c_str())) {
         return 1;  // the test reports that the running file could not be renamed
+    }
+    if (before == Before::kReplace && !CopyFileA(moved.c_str(), path.c_str(), TRUE)) {
+        return 2;
     }
     CPackedTools reader;
     reader.OpenSelf();
-    if (renameFirst) {
-        MoveFileA(moved.c_str(), path.c_str());
-    }
+    if (before == Before::kReplace) DeleteFileA(path.c_str());
+    if (before != Before::kNothing) MoveFileA(moved.c_str(), path.c_str());
     return kChildExitBase - reader.m_status;
 }
 
@@ -144,8 +152,21 @@ TEST(PackedToolsWin, OpenSelfFromOtherCopies) {
     const std::string plain = WriteInto(scratch, "child-plain.exe", Bytes(own.begin(), own.begin() + headerAt));
     EXPECT_EQ(RunChild(copy, kChildOpenSelf), DWORD(kChildExitBase - kPackageOk));
     EXPECT_EQ(RunChild(plain, kChildOpenSelf), DWORD(kChildExitBase - kPackageDamaged));
-    // Renamed while running, the program's own path names no file any more.
+    // Renamed while running, the program's own path names no file any more; a file put under
+    // that name is not the program's own, even with the same bytes: it is not read.
     EXPECT_EQ(RunChild(copy, kChildOpenSelfRenamed), DWORD(kChildExitBase - kPackageNotRead));
+    EXPECT_EQ(RunChild(copy, kChildOpenSelfReplaced), DWORD(kChildExitBase - kPackageNotRead));
+}
+
+TEST(PackedToolsWin, OnlyTheFileThisProcessRunsFromIsItsOwn) {
+    test::CScratchFolder scratch;
+    const std::string copy = WriteInto(scratch, "copy.exe", OwnBytes());
+    for (const std::string& path : {test::ModulePath(), copy}) {
+        UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file) << path;
+        EXPECT_EQ(IsFileOfThisProcess(file.Get()), path != copy) << path;
+    }
 }
 
 }  // namespace
@@ -153,10 +174,13 @@ TEST(PackedToolsWin, OpenSelfFromOtherCopies) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], linkmoor::kChildOpenSelf) == 0) {
-        return linkmoor::ChildMain(false);
+        return linkmoor::ChildMain(linkmoor::Before::kNothing);
     }
     if (argc == 2 && std::strcmp(argv[1], linkmoor::kChildOpenSelfRenamed) == 0) {
-        return linkmoor::ChildMain(true);
+        return linkmoor::ChildMain(linkmoor::Before::kRename);
+    }
+    if (argc == 2 && std::strcmp(argv[1], linkmoor::kChildOpenSelfReplaced) == 0) {
+        return linkmoor::ChildMain(linkmoor::Before::kReplace);
     }
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
