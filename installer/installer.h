@@ -12,6 +12,7 @@
 #include <string>
 
 #include "diagnostics/unique_handle.h"
+#include "installer/log_lines.h"
 #include "package/packed_tools.h"
 
 // windows.h maps these names to their ANSI calls; the engine's operations carry the plain names.
@@ -36,23 +37,6 @@ using MsiGetPatchInfoExAFn = UINT(WINAPI*)(LPCSTR patchCode, LPCSTR productCode,
                                            LPDWORD valueSize);
 using DiUninstallDriverAFn = BOOL(WINAPI*)(HWND parent, LPCSTR infPath, DWORD flags,
                                            PBOOL needReboot);
-
-// Log lines of the engine.
-inline constexpr char kLogNoAdmin[] = "Error: No such admin privilege";
-inline constexpr char kLogServiceManager[] = "Error: Init Service Control Manager";
-inline constexpr char kLogOsVersion[] = "Error: System OS version";
-inline constexpr char kLog64BitSystem[] = "Error: Install 32-bit package into 64-bit system";
-inline constexpr char kLogInitInstaller[] = "Error: Init installer";
-inline constexpr char kLogRunOnceCreated[] = "Create 'RunOnce' registry key entry";
-inline constexpr char kLogCreateDirectory[] = "CreateDirectory: ";
-inline constexpr char kLogInstallFile[] = "Install File: ";
-inline constexpr char kLogDeleteFile[] = "DeleteFile: ";
-inline constexpr char kLogDeleteDirectory[] = "DeleteDirectory: ";
-inline constexpr char kLogRemoveInstallFiles[] = "RemoveInstallFiles: ";
-inline constexpr char kLogRebootRequired[] = "Warning: === Reboot required to complete operation ===";
-// The directory variant carries one blank more, then the error as "(0x%x)".
-inline constexpr char kLogRebootRequiredWithError[] =
-    "Warning: === Reboot required to complete operation === ";
 
 class CInstaller {
 public:

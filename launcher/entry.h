@@ -8,18 +8,9 @@
 #include <string>
 
 #include "diagnostics/log_file.h"
+#include "launcher/box_texts.h"
 
 namespace linkmoor {
-
-inline constexpr char kLegacyNoticeText[] =
-    "This version of the program is designed to run on Windows Vista or newer.\n"
-    "If you need to use it on Windows XP or Windows 2003 Server,\n"
-    "please visit our website to download a legacy version.";
-inline constexpr char kLegacyOpenLabel[] = "Open Website";
-inline constexpr char kLegacyCloseLabel[] = "Close";
-inline constexpr char kLegacyPageUrl[] =
-    "https://www.fernhollow.example/linkmoor-technician-legacy.html";
-inline constexpr char kNoWorkFolderText[] = "Error while unpacking modules in template folder";
 
 // One customer-module run with the log handle, the work folder and the identifier.
 using RunStep = void (*)(HANDLE logFile, const char* workFolder, const std::string& technicianId);

@@ -5,14 +5,13 @@
 #include "diagnostics/raising_places.h"
 #include "diagnostics/unique_handle.h"
 #include "run/module_table.h"
+#include "run/run_log_lines.h"
 #include "run/run_steps.h"
 
 namespace linkmoor {
 
 namespace {
 
-constexpr char kLogLaunchPath[] = "Launch path: ";
-constexpr char kLogTechnicianId[] = "id: ";
 constexpr char kTechnicianIdSwitch[] = " -technician-id ";
 constexpr DWORD kPauseAfterEndMs = 500;
 

@@ -7,6 +7,7 @@
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "run/module_table.h"
+#include "run/run_log_lines.h"
 #include "run/run_folder_name.h"
 #include "run/run_steps.h"
 
@@ -14,13 +15,7 @@ namespace linkmoor {
 
 namespace {
 
-constexpr char kProductBanner[] = "Linkmoor Technician Edition - Customer Module Version 2.5";
-constexpr char kSystemLineFormat[] = "Windows %d.%d build %d %s";
 constexpr size_t kSystemLineSize = 256;
-constexpr char kUnpackBanner[] = "******* unpack files **********";
-constexpr char kLaunchBanner[] = "******* launch CM **********";
-constexpr char kCleanupBanner[] = "******* cleanup files *******";
-constexpr char kEndBanner[] = "******* end **********";
 
 std::optional<unsigned> g_runFolderSeed;
 

@@ -3,15 +3,10 @@
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "run/module_table.h"
+#include "run/run_log_lines.h"
 #include "run/run_steps.h"
 
 namespace linkmoor {
-
-namespace {
-
-constexpr char kLogSourceFile[] = "source file:";
-
-}  // namespace
 
 Architecture CurrentArchitecture(CInstaller& engine) {
     const bool is64 = engine.Is64BitWindows();
