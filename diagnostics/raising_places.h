@@ -39,6 +39,24 @@ inline constexpr uint32_t kErrorOldWindows = 1150;        // ERROR_OLD_WIN_VERSI
 inline constexpr uint32_t kErrorPackage = 1359;           // ERROR_INTERNAL_ERROR, sub-code = reader status
 inline constexpr uint32_t kError64BitSystem = 0xE0000233; // a 32-bit-only installation on 64-bit Windows
 
+// The register: every raising place in the order of the groups above. Each one is explained for
+// technicians in diagnostics/explanations.h, and a test keeps the two in step.
+struct RaisingPlace {
+    uint16_t module;
+    uint16_t line;
+};
+inline constexpr RaisingPlace kRaisingPlaces[] = {
+    {kModuleInstaller, kLineLogObject},         {kModuleInstaller, kLineAdministrator},
+    {kModuleInstaller, kLineServiceManager},    {kModuleInstaller, kLineWindowsVersion},
+    {kModuleInstaller, kLine64BitSystem},       {kModuleInstaller, kLinePackageReader},
+    {kModuleInstaller, kLineBackupCopy},        {kModuleInstaller, kLineTempName},
+    {kModuleInstaller, kLineCreateFile},        {kModuleInstaller, kLineCreateTempFile},
+    {kModuleInstaller, kLineShortWriteTempFile}, {kModuleInstaller, kLineReplaceAtReboot},
+    {kModuleInstaller, kLineShortWrite},        {kModuleInstaller, kLineCreateDirectory},
+    {kModuleRun, kLineLaunchWithIdentifier},    {kModuleRun, kLineLaunchWithoutIdentifier},
+    {kModuleRun, kLineMissingEntry},
+};
+
 // The package error carries the reader's 32-bit status split over module (bits 31..16) and
 // line (bits 15..0); the sub-code joins them again.
 inline uint16_t StatusHigh(int32_t status) { return uint16_t(uint32_t(status) >> 16); }

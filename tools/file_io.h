@@ -47,6 +47,10 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // The last component of `path` (after the last separator the system knows).
 std::string BaseName(const std::string& path);
 
+// Windows' own text for a Windows error code, without its closing full stop; empty where the
+// system has none (always on Linux).
+std::string SystemErrorText(uint32_t code);
+
 // Loads the package inside the file at `path` with the reader's own way in for this system
 // (LoadFile on POSIX, Load on an open file handle on Windows). Returns the reader's result; a
 // file that cannot be opened leaves the reader's status at kPackageNotRead.

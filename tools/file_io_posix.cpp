@@ -147,4 +147,7 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
     return reader.LoadFile(path.c_str(), verifyOnly);
 }
 
+// Linux has no text for Windows error codes.
+std::string SystemErrorText(uint32_t) { return std::string(); }
+
 }  // namespace linkmoor::tools

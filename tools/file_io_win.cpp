@@ -15,14 +15,9 @@ namespace {
 
 // "what 'path': system text (error n)"; `error` is read by the caller right after the failing call.
 std::string Describe(const std::string& what, const std::string& path, DWORD error) {
-    char text[512] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                    error, 0, text, sizeof(text), nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                          text[length - 1] == '.'))
-        text[--length] = '\0';
+    const std::string text = SystemErrorText(error);
     std::string result = what + " '" + path + "': ";
-    if (length > 0) result += std::string(text, length) + " ";
+    if (!text.empty()) result += text + " ";
     return result + "(error " + std::to_string(error) + ")";
 }
 
@@ -134,6 +129,16 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 std::string BaseName(const std::string& path) {
     size_t sep = path.find_last_of("/\\:");
     return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string SystemErrorText(uint32_t code) {
+    char text[512] = {};
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                    code, 0, text, sizeof(text), nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
+                          text[length - 1] == '.'))
+        text[--length] = '\0';
+    return std::string(text, length);
 }
 
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly) {

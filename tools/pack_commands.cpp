@@ -8,6 +8,7 @@
 #include "package/package_writer.h"
 #include "package/packed_tools.h"
 #include "tools/entry_names.h"
+#include "tools/explain.h"
 #include "tools/file_io.h"
 #include "tools/package_check.h"
 #include "tools/package_diff.h"
@@ -51,6 +52,10 @@ const char kUsage[] =
     "      Compares the packages inside two files entry by entry (changed, added, removed)\n"
     "      and says whether the package bytes and the bytes before the package are the same.\n"
     "      Exit codes as for verify; 6 when the entries differ.\n"
+    "  linkmoor-pack explain TEXT... | explain LOGFILE\n"
+    "      Tells what a box of the launcher means (its text as the customer reads it, such as\n"
+    "      \"Module: 19 Line 998 Err 0x70\") or what a launcher log shows: where the run stopped,\n"
+    "      the likely cause and what to do next. Exit code 7 when it is neither.\n"
     "An output that exists already is refused unless --force is given; outputs are written to a\n"
     "temporary file beside them and renamed at the end, so a failure leaves none behind.\n"
     "Exit code 64: the command line is not understood.\n";
@@ -305,6 +310,29 @@ int Diff(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return counts.Identical() ? kExitOk : kExitEntriesDiffer;
 }
 
+// One operand that names an existing file is a log; anything else is the text of a box, its
+// words given as one operand or as several.
+int Explain(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.empty()) return Usage(err, "explain needs a box's text or a log file\n");
+    if (line.operands.size() == 1 && GetPathKind(line.operands[0]) == PathKind::kFile) {
+        const std::string& path = line.operands[0];
+        std::vector<uint8_t> bytes;
+        std::string error = ReadWholeFile(path, bytes);
+        if (!error.empty()) {
+            err << kProgram << error << "\n";
+            return kExitNotRead;
+        }
+        if (ExplainLog(path, bytes, out)) return kExitOk;
+        err << path << ": not a launcher log (its first line is none the launcher writes)\n";
+        return kExitNotExplained;
+    }
+    std::string text;
+    for (const std::string& operand : line.operands) text += (text.empty() ? "" : " ") + operand;
+    if (ExplainBoxText(text, out)) return kExitOk;
+    err << kProgram << "'" << text << "' is no box of the launcher and no log file\n";
+    return kExitNotExplained;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -381,6 +409,7 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         if (line.command == "extract") return Extract(line, out, err);
         if (line.command == "check") return Check(line, out, err);
         if (line.command == "diff") return Diff(line, out, err);
+        if (line.command == "explain") return Explain(line, out, err);
     } catch (const std::bad_alloc&) {
         return Fail(err, "not enough memory");
     }
