@@ -24,6 +24,11 @@ std::string Quoted(const char* text) {
     return out;
 }
 
+void WriteCauseAndNext(const char* cause, const char* next, std::ostream& out) {
+    out << "- **Likely cause:** " << cause << ".\n";
+    out << "- **What to do:** " << next << ".\n\n";
+}
+
 void WriteBoxes(std::ostream& out) {
     out << "## Boxes with a fixed text\n\n";
     for (const BoxExplanation& box : BoxExplanations()) {
@@ -33,11 +38,9 @@ void WriteBoxes(std::ostream& out) {
         if (place != nullptr) {
             out << "- **Raised:** module " << box.module << " line " << box.line << ", error "
                 << box.code << " (" << Hex(box.code) << "), while " << place->doing << ".\n";
-            out << "- **Likely cause:** " << place->cause << ".\n";
-            out << "- **What to do:** " << place->next << ".\n\n";
+            WriteCauseAndNext(place->cause, place->next, out);
         } else {
-            out << "- **Likely cause:** " << box.cause << ".\n";
-            out << "- **What to do:** " << box.next << ".\n\n";
+            WriteCauseAndNext(box.cause, box.next, out);
         }
     }
 }
@@ -52,8 +55,7 @@ void WritePlaces(std::ostream& out) {
         out << "### Module " << place.module << " Line " << place.line << ": " << place.operation
             << "\n\n";
         out << "- **Doing:** " << place.doing << ".\n";
-        out << "- **Likely cause:** " << place.cause << ".\n";
-        out << "- **What to do:** " << place.next << ".\n\n";
+        WriteCauseAndNext(place.cause, place.next, out);
     }
 }
 
