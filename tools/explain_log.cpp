@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/error_messages.h"
 #include "diagnostics/raising_places.h"
 #include "installer/log_lines.h"
 #include "run/architecture.h"
@@ -37,23 +38,30 @@ bool StartsWith(const std::string& line, const char* prefix, std::string* rest =
     return true;
 }
 
-// The engine's error lines, with the installer error that follows each one.
-struct EngineError {
-    const char* line;
-    const char* box;
-};
-constexpr EngineError kEngineErrors[] = {
-    {kLogNoAdmin, "\"You have to be logged in as an administrator while installing this program!\" "
-                  "(not run as an administrator)"},
-    {kLogServiceManager, "\"Module: 19 Line 83 Err 0x...\" (the service control manager refused)"},
-    {kLogOsVersion, "\"You must run this program on the Windows 2000 Service Pack 4 or newer.\""},
-    {kLog64BitSystem, "\"Module: 19 Line 101 Err 0xe0000233\""},
-    {kLogInitInstaller,
-     "one of the package boxes: \"Installation package is damaged.\" (package missing, damaged or "
-     "not covered by its signature), \"Error while unpacking modules.\" (own file not read), "
-     "\"Not enough system resourses to complete the installation.\"; or \"Module: 19 Line 117 "
-     "Err 0x...\" (no memory for the package reader)"},
-};
+std::string Quoted(const char* text) { return std::string("\"") + text + "\""; }
+
+// The engine's error lines, and the box of the installer error that follows each one.
+constexpr const char* kEngineErrorLines[] = {kLogNoAdmin, kLogServiceManager, kLogOsVersion,
+                                             kLog64BitSystem, kLogInitInstaller};
+
+std::string BoxAfter(const std::string& engineLine) {
+    if (engineLine == kLogNoAdmin)
+        return Quoted(kAdministratorText) + " (not run as an administrator)";
+    if (engineLine == kLogServiceManager)
+        return "\"Module: 19 Line 83 Err 0x...\" (the service control manager refused)";
+    if (engineLine == kLogOsVersion) return Quoted(kOldWindowsText);
+    if (engineLine == kLog64BitSystem) return "\"Module: 19 Line 101 Err 0xe0000233\"";
+    return "one of the package boxes: " + Quoted(kDamagedPackageText) +
+           " (package missing, damaged or not covered by its signature), " +
+           Quoted(kUnpackFailedText) + " (own file not read), " + Quoted(kOutOfMemoryText) +
+           "; or \"Module: 19 Line 117 Err 0x...\" (no memory for the package reader)";
+}
+
+// The system line; groups: major, minor, build, architecture label.
+const std::regex& SystemLine() {
+    static const std::regex line(R"(Windows (\d+)\.(\d+) build (\d+) (\S+))");
+    return line;
+}
 
 // Lines the launcher writes, by their literal; everything else in a log is the customer module's.
 bool IsLauncherLine(const std::string& line) {
@@ -62,16 +70,15 @@ bool IsLauncherLine(const std::string& line) {
                                          kLogRebootRequired};
     for (const char* text : kExact)
         if (line == text) return true;
-    for (const EngineError& error : kEngineErrors)
-        if (line == error.line) return true;
+    for (const char* error : kEngineErrorLines)
+        if (line == error) return true;
     static const char* const kPrefixes[] = {
         kLogCreateDirectory, kLogInstallFile, kLogDeleteFile, kLogDeleteDirectory,
         kLogRemoveInstallFiles, kLogSourceFile, kLogLaunchPath, kLogTechnicianId,
         kLogRebootRequiredWithError};
     for (const char* prefix : kPrefixes)
         if (StartsWith(line, prefix)) return true;
-    static const std::regex system(R"(Windows \d+\.\d+ build \d+ \S+)");
-    return std::regex_match(line, system);
+    return std::regex_match(line, SystemLine());
 }
 
 std::string WindowsName(int major, int minor, int build) {
@@ -137,9 +144,8 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
 
     Phase phase = Phase::kSetUp;
     std::string system, runFolder, identifier, lastSource, lastInstall, lastCreate, previous;
-    const EngineError* engineError = nullptr;
+    const char* engineError = nullptr;
     std::vector<std::string> reboots, moduleLines;
-    static const std::regex systemLine(R"(Windows (\d+)\.(\d+) build (\d+) (\S+))");
 
     for (const std::string& line : log.lines) {
         std::string rest;
@@ -150,7 +156,7 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
         std::smatch parts;
         if (line == kProductBanner) {
             phase = Phase::kBanner;
-        } else if (phase == Phase::kBanner && std::regex_match(line, parts, systemLine)) {
+        } else if (phase == Phase::kBanner && std::regex_match(line, parts, SystemLine())) {
             const int major = std::stoi(parts[1]), minor = std::stoi(parts[2]);
             const int build = std::stoi(parts[3]);
             const std::string windows = WindowsName(major, minor, build);
@@ -192,8 +198,8 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
             else
                 reboots.push_back("an operation left for the next restart");
         } else {
-            for (const EngineError& error : kEngineErrors)
-                if (line == error.line) engineError = &error;
+            for (const char* error : kEngineErrorLines)
+                if (line == error) engineError = error;
         }
         previous = line;
     }
@@ -208,8 +214,8 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
     out << lead << "phase reached: " << PhaseText(phase) << "\n";
 
     if (engineError != nullptr) {
-        out << lead << "stopped: the engine wrote \"" << engineError->line << "\"; the box was "
-            << engineError->box << "\n";
+        out << lead << "stopped: the engine wrote \"" << engineError << "\"; the box was "
+            << BoxAfter(engineError) << "\n";
     } else if (phase == Phase::kSetUp || phase == Phase::kBanner) {
         out << lead << "stopped: before the run folder was created, without an error line\n";
     } else if (phase == Phase::kRunFolder) {

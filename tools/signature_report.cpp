@@ -23,8 +23,7 @@ SignatureState SignatureStateOf(const std::vector<uint8_t>& file) {
     state.packageEnd =
         headerAt == package::kNotFound ? 0 : package::PackageEnd(file.data(), file.size(), headerAt);
     state.hasPackage = state.packageEnd != 0;
-    state.covered =
-        !state.hasPackage || package::SignatureCoversPackage(file.data(), file.size(), headerAt);
+    state.covered = !state.isSigned || !state.hasPackage || state.packageEnd <= state.tableOffset;
     return state;
 }
 
