@@ -2,8 +2,8 @@
 // Folders that less-trusted programs can neither change nor replace: created with an explicit,
 // protected access list (full control for SYSTEM and the Administrators group, inherited by
 // everything created beneath, nothing inherited from the parent; owner the Administrators group
-// where the token allows it) and opened in the same step, so that the handle pins the very folder
-// that was created.
+// where the token allows it; whoever owns an object beneath may only read its security) and
+// opened in the same step, so that the handle pins the very folder that was created.
 
 #include <windows.h>
 
@@ -13,7 +13,12 @@ namespace linkmoor {
 
 // The descriptor, as security descriptor text.
 inline constexpr char kProtectedFolderOwner[] = "O:BA";
-inline constexpr char kProtectedFolderAccessList[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The owner of a file is otherwise allowed to rewrite its access list: under the policy that makes
+// an administrator's new objects belong to the user, the user's unelevated programs could then
+// open an unpacked file for writing. The OWNER RIGHTS entry limits the owner to reading the
+// descriptor.
+inline constexpr char kProtectedFolderAccessList[] =
+    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)";
 
 // The descriptor in memory, with or without the owner; null when it cannot be built.
 UniqueLocalMemory ProtectedFolderDescriptor(bool withOwner);

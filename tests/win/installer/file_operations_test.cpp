@@ -73,8 +73,9 @@ TEST(ProtectedFolder, TheDescriptorAsBuilt) {
         ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
             descriptor.Get(), SDDL_REVISION_1,
             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
-        EXPECT_STREQ(text, withOwner ? "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
-                                     : "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
+        EXPECT_STREQ(text, withOwner
+                               ? "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)"
+                               : "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)");
         LocalFree(text);
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
