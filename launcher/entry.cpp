@@ -9,6 +9,7 @@
 #include "diagnostics/error_messages.h"
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/unique_handle.h"
+#include "launcher/redirection_trust.h"
 #include "launcher/technician_id.h"
 #include "launcher/work_folder.h"
 
@@ -106,6 +107,7 @@ LRESULT CALLBACK LegacyDialogHook(int code, WPARAM wParam, LPARAM) {
 
 int LauncherMain(RunStep run) {
     RestrictDllSearchPath();
+    EnforceRedirectionTrust();
 
     OSVERSIONINFOEXA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
