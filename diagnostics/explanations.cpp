@@ -30,6 +30,11 @@ constexpr char kAsAdministrator[] =
 constexpr char kSecuritySoftware[] =
     "look in the security software's history for the launcher or the run folder, allow them, "
     "and run the launcher again";
+constexpr char kWindowsTemp[] =
+    "make sure the Windows folder's Temp folder (as a rule C:\\Windows\\Temp) exists, that "
+    "administrators may create folders in it and that drive C: has about 30 MB free, then run "
+    "the launcher again; the launcher never unpacks into a folder the user's own programs "
+    "control instead";
 constexpr char kCheckPackage[] =
     "technician: run linkmoor-pack check on the launcher you sent; build it again with a "
     "complete package";
@@ -64,15 +69,15 @@ constexpr PlaceExplanation kPlaces[] = {
     {kModuleInstaller, kLinePackageReader, "the engine's set-up",
      "setting up: creating the package reader", PlaceContext::kSetUp,
      "Windows had no memory left for the package reader", kFreeMemory},
-    // File operations in the work folder.
+    // File operations in the run folder, in the system's temp folder.
     {kModuleInstaller, kLineBackupCopy, "InstallFile",
      "unpacking: copying a file that stood in the way of an unpacked file to a backup name",
      PlaceContext::kFiles,
      "the run folder already held a file of that name and Windows refused to copy it", kRunAgain},
     {kModuleInstaller, kLineTempName, "InstallFile",
      "unpacking: finding a temporary name beside an unpacked file", PlaceContext::kFiles,
-     "Windows could give no temporary name and the path of the work folder is too long for one",
-     "run the launcher from a folder with a short path, such as C:\\Temp"},
+     "Windows could give no temporary name in the run folder and the clock-based one does not "
+     "fit in a path", kRunAgain},
     {kModuleInstaller, kLineCreateFile, "InstallFile",
      "unpacking: creating an unpacked file in the run folder", PlaceContext::kFiles,
      "Windows refused to create the file", kSecuritySoftware},
@@ -93,10 +98,15 @@ constexpr PlaceExplanation kPlaces[] = {
      "unpacking: writing an unpacked file into the run folder; fewer bytes were written than "
      "the file holds", PlaceContext::kFiles,
      "the disk could not take the whole file",
-     "free space on the disk that holds the work folder, then run again"},
+     "free space on the Windows drive (as a rule C:), which holds the run folder, then run "
+     "again"},
     {kModuleInstaller, kLineCreateDirectory, "CreateDirectory",
-     "creating the run folder in the work folder, or the architecture folder inside it",
-     PlaceContext::kFiles, "Windows refused to create the folder", kRunAgain},
+     "creating the run folder in the system's temp folder (the Windows folder's SystemTemp or "
+     "Temp, as a rule C:\\Windows\\Temp), or the architecture folder inside it",
+     PlaceContext::kFiles,
+     "Windows refused to create the folder: the system's temp folder is missing, full, or "
+     "closed to administrators by a policy or security software",
+     kWindowsTemp},
     // The customer-module run.
     {kModuleRun, kLineLaunchWithIdentifier, "LaunchCustomerModule",
      "starting the customer module (with the technician identifier from the launcher's name)",
@@ -134,20 +144,21 @@ static_assert(sizeof(kPlaces) / sizeof(kPlaces[0]) ==
               "one explanation per raising place and per reader status");
 
 constexpr char kDiskFullCause[] =
-    "the disk that holds the work folder (as a rule the user's temp folder on drive C:) is full";
+    "the Windows drive (as a rule C:), which holds the run folder in the Windows folder's Temp, "
+    "is full";
 constexpr char kDiskFullNext[] =
-    "free space on that disk (a run needs about 30 MB), or copy the launcher to another drive "
-    "and run it from there";
+    "free space on that drive (a run needs about 30 MB), then run the launcher again";
 constexpr char kAntivirusCause[] =
     "security software blocked or removed the unpacked file";
 
 constexpr CodeExplanation kCodes[] = {
     {0, "no Windows error was recorded", nullptr, nullptr, nullptr, nullptr},
-    {2, "a file was not found", "the work folder vanished while the launcher ran", kRunAgain,
+    {2, "a file was not found", "the run folder vanished while the launcher ran", kRunAgain,
      "the customer module's file was gone when it was started: security software removed it",
      kSecuritySoftware},
     {3, "a folder on the path was not found",
-     "the work folder, or the run folder inside it, vanished while the launcher ran", kRunAgain,
+     "the system's temp folder (the Windows folder's Temp) is missing, or the run folder "
+     "vanished while the launcher ran", kWindowsTemp,
      "the run folder was gone when the customer module was started", kRunAgain},
     {5, "access was denied",
      "Windows or security software refused to let the launcher write there", kSecuritySoftware,
@@ -159,25 +170,24 @@ constexpr CodeExplanation kCodes[] = {
      "Windows had no memory left to start the customer module", kFreeMemory},
     {14, "not enough memory", "Windows had no memory left", kFreeMemory,
      "Windows had no memory left to start the customer module", kFreeMemory},
-    {19, "the medium is write-protected", "the work folder lies on a write-protected medium",
-     "copy the launcher to a writable local folder and run it from there", nullptr, nullptr},
-    {21, "the drive is not ready", "the drive of the work folder went away (a removable drive)",
-     "copy the launcher to a local folder and run it from there", nullptr, nullptr},
+    {19, "the medium is write-protected", "the Windows drive refused to be written",
+     "check the Windows drive and its security software, then run again", nullptr, nullptr},
+    {21, "the drive is not ready", "the Windows drive did not answer", kRunAgain, nullptr,
+     nullptr},
     {23, "a data error (cyclic redundancy check)", "the disk could not write the file reliably",
-     "check the disk (chkdsk), or run the launcher from another drive", nullptr, nullptr},
+     "check the disk (chkdsk), then run again", nullptr, nullptr},
     {32, "another program has the file open", "another program holds a file of the run folder",
      kRunAgain, "another program holds the customer module's file", kRunAgain},
     {39, "the disk is full", kDiskFullCause, kDiskFullNext, nullptr, nullptr},
-    {82, "the file or folder cannot be created", "the work folder is full of temporary names",
-     "empty the user's temp folder (%TEMP%), then run again", nullptr, nullptr},
+    {82, "the file or folder cannot be created", "the run folder is full of temporary names",
+     kRunAgain, nullptr, nullptr},
     {87, "a parameter is incorrect", nullptr, nullptr, nullptr, nullptr},
     {112, "there is not enough space on the disk", kDiskFullCause, kDiskFullNext, nullptr,
      nullptr},
     {120, "the function is not available on this system", nullptr, nullptr, nullptr, nullptr},
     {123, "the file name, folder name or volume label syntax is incorrect",
-     "the path of the work folder holds characters Windows cannot take here",
-     "copy the launcher to a folder with a plain name, such as C:\\Temp, and run it from there",
-     nullptr, nullptr},
+     "the path of the system's temp folder holds characters Windows cannot take here",
+     kWindowsTemp, nullptr, nullptr},
     {183, "a file or folder of that name exists already",
      "every run folder name the launcher drew was taken: another program may be placing folders "
      "under the names it tries",
@@ -185,15 +195,15 @@ constexpr CodeExplanation kCodes[] = {
     {193, "the file is not a valid program for this Windows", nullptr, nullptr,
      "the customer-module file in the package is damaged or is no program for this Windows",
      kCheckPackage},
-    {206, "the file name or path is too long", "the path of the work folder is too long",
-     "run the launcher from a folder with a short path, such as C:\\Temp", nullptr, nullptr},
+    {206, "the file name or path is too long", "the path of the system's temp folder is too long",
+     kWindowsTemp, nullptr, nullptr},
     {216, "the program is made for another processor type", nullptr, nullptr,
      "the package carries a customer module for another architecture under this machine's name",
      kCheckPackage},
     {225, "security software reports the file as infected", kAntivirusCause, kSecuritySoftware,
      kAntivirusCause, kSecuritySoftware},
-    {1117, "an I/O device error", "the disk of the work folder reported a hardware error",
-     "check the disk, or run the launcher from another drive", nullptr, nullptr},
+    {1117, "an I/O device error", "the Windows drive reported a hardware error",
+     "check the disk (chkdsk), then run again", nullptr, nullptr},
     {1150, "this Windows is too old for the program", nullptr, nullptr, nullptr, nullptr},
     {1260, "a group policy blocks this program", nullptr, nullptr,
      "a policy of the machine blocks programs started from the temp folder",
@@ -203,8 +213,8 @@ constexpr CodeExplanation kCodes[] = {
     {1359, "an internal error (here: the package error, carrying the reader's status)", nullptr,
      nullptr, nullptr, nullptr},
     {1392, "the file or folder is corrupted and unreadable",
-     "the file system of the work folder's disk is damaged",
-     "check the disk (chkdsk), or run the launcher from another drive", nullptr, nullptr},
+     "the file system of the Windows drive is damaged", "check the disk (chkdsk), then run again",
+     nullptr, nullptr},
     {1450, "insufficient system resources", "Windows ran out of system resources", kFreeMemory,
      "Windows ran out of system resources", kFreeMemory},
     {1455, "the paging file is too small", "Windows ran out of memory", kFreeMemory,

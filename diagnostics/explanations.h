@@ -13,7 +13,7 @@ namespace linkmoor {
 // What a raising place was doing, as far as an error code can say more about the cause.
 enum class PlaceContext {
     kSetUp,         // the engine's checks and objects before anything is written
-    kFiles,         // creating folders and writing files in the work folder
+    kFiles,         // creating folders and writing files in the run folder
     kLaunch,        // starting the customer module
     kMissingEntry,  // a file the machine needs is not in the package: the code carries nothing
     kFixedCode,     // the error code is fixed by the place, not a Windows error

@@ -1,26 +1,70 @@
 #include "diagnostics/log_file.h"
 
+#include <aclapi.h>
+#include <winternl.h>
+
+#include <memory>
+#include <new>
+
+#include "diagnostics/names_in_folder.h"
 #include "diagnostics/unique_handle.h"
 
 namespace linkmoor {
 
 namespace {
 
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 12, "security attributes of a 32-bit program");
-
 constexpr DWORD kLogAccess = GENERIC_WRITE;
-constexpr DWORD kLogSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ULONG kLogSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr LONG kStatusNameCollision = LONG(0xC0000035);  // STATUS_OBJECT_NAME_COLLISION
 // How often a planted name is removed before the launcher goes on without a log: someone who
 // plants it again each time only keeps the log from being written.
 constexpr int kCreateAttempts = 3;
 
-HANDLE Open(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-    SECURITY_ATTRIBUTES attributes = {};
-    attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor = nullptr;
-    attributes.bInheritHandle = TRUE;
-    return CreateFileA(path.c_str(), access, kLogSharing, &attributes, disposition,
-                       FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+// A fresh log, only where the name is free.
+constexpr NameOpening kFreshLog = {kLogAccess, kLogSharing, FILE_CREATE, FILE_NON_DIRECTORY_FILE,
+                                   true};
+// An earlier log, truncated once it proves to be one; the attributes and the owner are what the
+// check reads.
+constexpr NameOpening kEarlierLog = {kLogAccess | FILE_READ_ATTRIBUTES | READ_CONTROL, kLogSharing,
+                                     FILE_OPEN, FILE_NON_DIRECTORY_FILE, true};
+// Whatever stands under the name, opened to be looked at and perhaps removed.
+constexpr NameOpening kStandingName = {DELETE | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       FILE_OPEN, 0, false};
+
+bool ReadOwner(HANDLE file, PSID owner, DWORD size) {
+    PSID found = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &found, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    UniqueLocalMemory owned(descriptor);
+    return found && ::CopySid(size, owner, found);
+}
+
+FileOwnerReader g_readOwner = ReadOwner;
+
+bool IsCurrentUser(PSID sid) {
+    UniqueKernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
+    DWORD length = 0;
+    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &length);
+    if (length == 0) return false;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length]);
+    if (!buffer || !::GetTokenInformation(token.Get(), TokenUser, buffer.get(), length, &length)) {
+        return false;
+    }
+    return ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, sid) != FALSE;
+}
+
+// Owned by this user, the Administrators group or SYSTEM: nobody else can have given it an access
+// list that lets them read what the elevated launcher writes.
+bool HasTrustedOwner(HANDLE file) {
+    BYTE owner[SECURITY_MAX_SID_SIZE] = {};
+    if (!g_readOwner(file, owner, sizeof(owner))) return false;
+    return ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+           ::IsWellKnownSid(owner, WinLocalSystemSid) || IsCurrentUser(owner);
 }
 
 bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
@@ -29,52 +73,52 @@ bool IsLink(const BY_HANDLE_FILE_INFORMATION& info) {
 }
 
 // A file that only this name leads to: one link, no reparse point, no folder.
-bool IsPlainFile(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+bool IsPlainFile(const BY_HANDLE_FILE_INFORMATION& info) {
+    return info.nNumberOfLinks == 1 &&
            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
-// An earlier log, opened through the name itself (a reparse point is not followed) and
-// truncated; invalid when the name leads anywhere else.
-UniqueFile TruncateEarlierLog(const std::string& path) {
-    // Reading the attributes is what the check needs beyond writing.
-    UniqueFile file(Open(path, kLogAccess | FILE_READ_ATTRIBUTES, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT));
-    if (!file || !IsPlainFile(file.Get())) return UniqueFile();
-    SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN);
-    if (!SetEndOfFile(file.Get())) return UniqueFile();
+// An earlier log of ours, truncated; invalid when the name leads to anything else.
+UniqueFile TruncateEarlierLog(HANDLE folder, const char* name) {
+    UniqueFile file;
+    if (!NT_SUCCESS(OpenNameInFolder(folder, name, kEarlierLog, file))) return UniqueFile();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.Get(), &info) || !IsPlainFile(info) ||
+        !HasTrustedOwner(file.Get())) {
+        return UniqueFile();
+    }
+    ::SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN);
+    if (!::SetEndOfFile(file.Get())) return UniqueFile();
     return file;
 }
 
-// Removes the name when it is a link, and the name alone: a hard link's other names and a
-// link's target stay as they are. Anything else standing there (a folder, a file the launcher
-// may not write) is left alone. True when the name was removed.
-bool RemoveLink(const std::string& path) {
-    UniqueFile name(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// Removes the name when it is a link or a file of another owner, and the name alone: a hard
+// link's other names and a link's target stay as they are. Anything else standing there (a
+// folder, a name the launcher may not remove) is left alone. True when the name was removed.
+bool RemoveStrangerName(HANDLE folder, const char* name) {
+    UniqueFile standing;
+    if (!NT_SUCCESS(OpenNameInFolder(folder, name, kStandingName, standing))) return false;
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!name || !GetFileInformationByHandle(name.Get(), &info) || !IsLink(info)) return false;
-    FILE_DISPOSITION_INFO disposition = {};
-    disposition.DeleteFile = TRUE;
-    return SetFileInformationByHandle(name.Get(), FileDispositionInfo, &disposition,
-                                      sizeof(disposition)) != FALSE;
+    if (!::GetFileInformationByHandle(standing.Get(), &info)) return false;
+    const bool stranger = IsLink(info) || (IsPlainFile(info) && !HasTrustedOwner(standing.Get()));
+    return stranger && DeleteThroughHandle(standing.Get());
 }
 
 }  // namespace
 
-HANDLE CreateLogFile(const std::string& path) {
+HANDLE CreateLogFile(HANDLE folder, const char* name) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        UniqueFile fresh(Open(path, kLogAccess, CREATE_NEW, 0));
+        UniqueFile fresh;
+        const LONG status = OpenNameInFolder(folder, name, kFreshLog, fresh);
         if (fresh) return fresh.Release();
-        if (GetLastError() != ERROR_FILE_EXISTS) return INVALID_HANDLE_VALUE;
-        UniqueFile earlier = TruncateEarlierLog(path);
+        if (status != kStatusNameCollision) return INVALID_HANDLE_VALUE;
+        UniqueFile earlier = TruncateEarlierLog(folder, name);
         if (earlier) return earlier.Release();
-        if (!RemoveLink(path)) return INVALID_HANDLE_VALUE;
+        if (!RemoveStrangerName(folder, name)) return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
 }
+
+void SetFileOwnerReaderForTest(FileOwnerReader reader) { g_readOwner = reader ? reader : ReadOwner; }
 
 }  // namespace linkmoor

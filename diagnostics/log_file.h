@@ -3,20 +3,28 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace linkmoor {
 
 // Created in the work folder.
 inline constexpr char kLogFileName[] = "linkmoor-technician-customer-module.log";
 
-// Creates the log file at `path` anew (an earlier log is truncated), for writing, shared for
-// reading and writing, and inheritable: the customer module receives it as its standard error.
-// The work folder may be writable by less-trusted programs: a name that stands there as a link
-// (a file with a second hard link, a reparse point) is removed and a fresh file created in its
-// place, so the launcher never truncates or writes the file such a link leads to.
+// Creates the log file `name` in the open folder `folder` anew (an earlier log is truncated), for
+// writing, shared for reading and writing, and inheritable: the customer module receives it as
+// its standard error. The work folder may be writable by less-trusted programs and is reached only
+// through the handle, never its path again. The name is never followed when it stands there as a
+// link: a link (a file with a second hard link, a reparse point) is removed and a fresh file
+// created in its place, so the launcher never truncates or writes the file a link leads to. An
+// earlier log is reused only when it is a plain file owned by the current user, the
+// Administrators group or SYSTEM; one owned by another account (in a folder every user can write)
+// is removed too. Anything else standing there (a folder) is left alone and there is no log.
 // Failure is not reported here: the invalid handle is handed on and the log writer drops every
 // line written through it. The caller owns the handle.
-HANDLE CreateLogFile(const std::string& path);
+HANDLE CreateLogFile(HANDLE folder, const char* name);
+
+// Test seam: reads the owner of an open file into `owner` (a buffer of `size` bytes). Wine reads
+// every file's owner back as its one user, so a test stands in for a log owned by another
+// account here. Null puts the real reading back. The launcher never calls it.
+using FileOwnerReader = bool (*)(HANDLE file, PSID owner, DWORD size);
+void SetFileOwnerReaderForTest(FileOwnerReader reader);
 
 }  // namespace linkmoor

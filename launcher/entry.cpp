@@ -68,16 +68,19 @@ void StartRun(RunStep run) {
     const std::string technicianId = TechnicianIdOfThisLauncher(path, kPathSize);
 
     std::fill(path, path + kPathSize, '\0');
-    if (!SelectWorkFolder(path, kPathSize)) {
+    UniqueFile workFolder;
+    if (!SelectWorkFolder(path, kPathSize, workFolder)) {
         MessageBoxA(nullptr, kNoWorkFolderText, kProductCaption, MB_ICONEXCLAMATION);
         return;
     }
 
-    // Closed after the message box, when the run is over.
-    UniqueFile logFile(CreateLogFile(std::string(path) + "\\" + kLogFileName));
+    // Closed after the message box, when the run is over. The work folder holds only the log:
+    // once that is open, the folder is not needed any more.
+    UniqueFile logFile(CreateLogFile(workFolder.Get(), kLogFileName));
+    workFolder.Reset();
     ShowWhatEscapes([&] {
         try {
-            run(logFile.Get(), path, technicianId);
+            run(logFile.Get(), technicianId);
         } catch (CExceptionEx* error) {
             std::unique_ptr<CExceptionEx> owned(error);
             ShowMessage(ChooseErrorMessage(*owned));

@@ -12,11 +12,12 @@
 
 namespace linkmoor {
 
-// One customer-module run with the log handle, the work folder and the identifier.
-using RunStep = void (*)(HANDLE logFile, const char* workFolder, const std::string& technicianId);
+// One customer-module run with the log handle and the identifier. The run chooses where its run
+// folder goes: never in the work folder, which the user's own programs may control.
+using RunStep = void (*)(HANDLE logFile, const std::string& technicianId);
 
 // The run the shipped launcher performs: a CSilentInstaller constructed and destroyed at once.
-void RunCustomerModule(HANDLE logFile, const char* workFolder, const std::string& technicianId);
+void RunCustomerModule(HANDLE logFile, const std::string& technicianId);
 
 // The whole start-up flow with `run` as its run step; always 0. Tests pass a run step of their
 // own to raise the failures that a real run cannot be brought to raise under Wine.

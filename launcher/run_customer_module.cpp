@@ -4,8 +4,8 @@
 
 namespace linkmoor {
 
-void RunCustomerModule(HANDLE logFile, const char* workFolder, const std::string& technicianId) {
-    CSilentInstaller run(logFile, workFolder, technicianId);
+void RunCustomerModule(HANDLE logFile, const std::string& technicianId) {
+    CSilentInstaller run(logFile, technicianId);
 }
 
 }  // namespace linkmoor

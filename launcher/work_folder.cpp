@@ -5,17 +5,24 @@
 #include <cstdio>
 #include <cstring>
 
+#include "diagnostics/names_in_folder.h"
 #include "diagnostics/unique_handle.h"
 
 namespace linkmoor {
 
 namespace {
 
-constexpr char kProbeFileName[] = "\\__try__temporary__file__";
+constexpr char kProbeFileName[] = "__try__temporary__file__";
 constexpr char kTempFolderName[] = "\\Temp";
 constexpr char kVolumePrefix[] = "\\\\?\\";
 constexpr DWORD kProbeBlockSize = 32;
 constexpr DWORD kMountPathsSize = MAX_PATH;
+
+// Only a name that does not exist yet: the candidate may be writable by less-trusted programs,
+// and a name planted there (a link to some other file) must be neither truncated nor removed.
+// The file goes when its handle closes, not through its name a second time.
+constexpr NameOpening kProbeFile = {GENERIC_WRITE | DELETE, FILE_SHARE_READ, FILE_CREATE,
+                                    FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE, false};
 
 size_t BoundedLength(const char* text, size_t size) {
     const void* end = std::memchr(text, '\0', size);
@@ -26,19 +33,19 @@ void StripTrailingBackslash(char* buffer, size_t length) {
     if (length > 0 && buffer[length - 1] == '\\') buffer[length - 1] = '\0';
 }
 
-bool TryUserTemp(char* buffer, uint32_t size, FolderProbe probe) {
+UniqueFile TryUserTemp(char* buffer, uint32_t size, FolderProbe probe) {
     DWORD length = GetTempPathA(size, buffer);
-    if (length == 0 || length >= size) return false;
+    if (length == 0 || length >= size) return UniqueFile();
     StripTrailingBackslash(buffer, length);
     return probe(buffer);
 }
 
-bool TrySystemTemp(char* buffer, uint32_t size, FolderProbe probe) {
+UniqueFile TrySystemTemp(char* buffer, uint32_t size, FolderProbe probe) {
     UINT length = GetSystemWindowsDirectoryA(buffer, size);
-    if (length == 0 || length >= size) return false;
+    if (length == 0 || length >= size) return UniqueFile();
     StripTrailingBackslash(buffer, length);
     length = UINT(std::strlen(buffer));
-    if (length + sizeof(kTempFolderName) > size) return false;
+    if (length + sizeof(kTempFolderName) > size) return UniqueFile();
     std::memcpy(buffer + length, kTempFolderName, sizeof(kTempFolderName));
     return probe(buffer);
 }
@@ -57,54 +64,60 @@ bool HasUsableMountPath(const char* volumeName) {
     return returned > 2 && IsLetterFromCToZ(paths[0]);
 }
 
-bool TryVolumeRoots(char* buffer, uint32_t size, FolderProbe probe) {
+UniqueFile TryVolumeRoots(char* buffer, uint32_t size, FolderProbe probe) {
     UniqueVolumeSearch search(FindFirstVolumeA(buffer, size));
-    if (!search) return false;
+    if (!search) return UniqueFile();
     do {
         size_t length = BoundedLength(buffer, size);
         if (length > 4 && length < size && std::strncmp(buffer, kVolumePrefix, 4) == 0 &&
             buffer[length - 1] == '\\' && HasUsableMountPath(buffer)) {
             buffer[length - 1] = '\0';
-            if (probe(buffer)) return true;
+            if (UniqueFile folder = probe(buffer)) return folder;
         }
     } while (FindNextVolumeA(search.Get(), buffer, size));
-    return false;
+    return UniqueFile();
 }
 
-bool TryOwnFolder(char* buffer, uint32_t size, FolderProbe probe) {
+UniqueFile TryOwnFolder(char* buffer, uint32_t size, FolderProbe probe) {
     DWORD length = GetModuleFileNameA(nullptr, buffer, size);
     // A path cut short by the buffer names some folder above the launcher's, not its own.
-    if (length == 0 || length >= size) return false;
+    if (length == 0 || length >= size) return UniqueFile();
     char* lastBackslash = std::strrchr(buffer, '\\');
-    if (!lastBackslash) return false;
+    if (!lastBackslash) return UniqueFile();
     *lastBackslash = '\0';
     return probe(buffer);
 }
 
 }  // namespace
 
-bool ProbeFolder(const char* folder) {
+UniqueFile ProbeFolder(const char* folder) {
+    // Opened once: the probe and later the log go through this handle, so a folder reached
+    // through a link that is re-pointed meanwhile still gets both. A path that leads out of every
+    // file system fails here.
+    UniqueFile opened = OpenFolder(folder);
+    if (!opened) return UniqueFile();
+
     char block[kProbeBlockSize] = {};
     std::snprintf(block, sizeof(block), "%d", static_cast<int>(GetTickCount()));
+    char name[sizeof(kProbeFileName) + kProbeBlockSize] = {};
+    std::snprintf(name, sizeof(name), "%s%s", kProbeFileName, block);
 
-    char path[MAX_PATH + 64] = {};
-    int written = std::snprintf(path, sizeof(path), "%s%s%s", folder, kProbeFileName, block);
-    if (written < 0 || size_t(written) >= sizeof(path)) return false;
-
-    // Only a name that does not exist yet: the candidate may be writable by less-trusted
-    // programs, and a name planted there (a link to some other file) must be neither truncated
-    // nor removed. The file goes when its handle closes, not through its name a second time.
-    UniqueFile file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!file) return false;
+    UniqueFile file;
+    OpenNameInFolder(opened.Get(), name, kProbeFile, file);
+    if (!file) return UniqueFile();
     DWORD count = 0;
-    return WriteFile(file.Get(), block, kProbeBlockSize, &count, nullptr) != FALSE;
+    if (!WriteFile(file.Get(), block, kProbeBlockSize, &count, nullptr)) return UniqueFile();
+    return opened;
 }
 
-bool SelectWorkFolder(char* buffer, uint32_t size, FolderProbe probe) {
+bool SelectWorkFolder(char* buffer, uint32_t size, UniqueFile& folder, FolderProbe probe) {
+    folder.Reset();
     if (!buffer || size == 0) return false;
-    return TryUserTemp(buffer, size, probe) || TrySystemTemp(buffer, size, probe) ||
-           TryVolumeRoots(buffer, size, probe) || TryOwnFolder(buffer, size, probe);
+    folder = TryUserTemp(buffer, size, probe);
+    if (!folder) folder = TrySystemTemp(buffer, size, probe);
+    if (!folder) folder = TryVolumeRoots(buffer, size, probe);
+    if (!folder) folder = TryOwnFolder(buffer, size, probe);
+    return folder.IsValid();
 }
 
 }  // namespace linkmoor

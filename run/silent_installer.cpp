@@ -4,12 +4,15 @@
 #include <cstdlib>
 #include <optional>
 
+#include <ntsecapi.h>
+
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "run/module_table.h"
 #include "run/run_log_lines.h"
 #include "run/run_folder_name.h"
 #include "run/run_steps.h"
+#include "run/system_temp_folder.h"
 
 namespace linkmoor {
 
@@ -19,12 +22,20 @@ constexpr size_t kSystemLineSize = 256;
 
 std::optional<unsigned> g_runFolderSeed;
 
+// The tick count alone is known to within a few thousand values to anyone who watches the
+// machine, and the shared Windows Temp folder lets every user create folders: mixed with the
+// system's random numbers, nobody can plant folders under the names a run will draw.
+unsigned RunFolderSeed() {
+    unsigned random = 0;
+    if (!RtlGenRandom(&random, sizeof(random))) random = 0;
+    return unsigned(GetTickCount()) ^ random;
+}
+
 }  // namespace
 
 void FixRunFolderSeedForTest(unsigned seed) { g_runFolderSeed = seed; }
 
-CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder,
-                                   const std::string& technicianId)
+CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& technicianId)
     : CInstaller(logFile, /*openPackage=*/true, /*requireAdmin=*/true,
                  /*refuse64BitSystem=*/false, /*captureSetupLog=*/false) {
     OSVERSIONINFOEXA version{};
@@ -41,7 +52,7 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder
 
     // Pinned from its creation until just before its own removal; released on every way out.
     UniqueFile runFolderPin;
-    const std::string runFolder = CreateRunFolder(workFolder, runFolderPin);
+    const std::string runFolder = CreateRunFolder(runFolderPin);
 
     Log(kUnpackBanner, nullptr);
     UnpackModules(*this, runFolder.c_str());
@@ -63,16 +74,24 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& workFolder
 
 CSilentInstaller::~CSilentInstaller() = default;
 
-std::string CSilentInstaller::CreateRunFolder(const std::string& workFolder, UniqueFile& pin) {
-    if (g_runFolderSeed) std::srand(*g_runFolderSeed);
-    // The work folder may be writable by the customer's unelevated programs and the name comes
-    // from a tick-seeded generator, while a directory that exists already serves the engine.
-    // Only a folder this run created itself, protected and pinned, may receive an elevated run's
-    // files.
+std::string CSilentInstaller::CreateRunFolder(UniqueFile& pin) {
+    // The run folder and everything that follows from its path (the unpacked files, the start of
+    // the customer module, the clean-up, what is left for the next restart) lie in the system's
+    // own temp folder: the work folder, where the log goes, may be the user's temp folder, which
+    // every unelevated program of the user can redirect through a link.
+    std::string parent;
+    if (!SystemTempFolder(parent)) {
+        const DWORD error = ::GetLastError();
+        throw new CExceptionEx(raising::kModuleInstaller, raising::kLineCreateDirectory, error);
+    }
+    std::srand(g_runFolderSeed ? *g_runFolderSeed : RunFolderSeed());
+    // Every user may create names in the system's temp folder, while a directory that exists
+    // already serves the engine. Only a folder this run created itself, protected and pinned, may
+    // receive an elevated run's files.
     for (int attempt = 0; attempt < kRunFolderAttempts; ++attempt) {
         char name[kRunFolderNameBuffer];
         DrawRunFolderName(name);
-        const std::string path = workFolder + "\\" + name;
+        const std::string path = parent + "\\" + name;
         pin = CreateProtectedDirectory(path.c_str());
         if (pin) return path;
     }

@@ -17,19 +17,19 @@ inline constexpr int kRunFolderAttempts = 8;
 
 class CSilentInstaller : public CInstaller {
 public:
-    CSilentInstaller(HANDLE logFile, const std::string& workFolder,
-                     const std::string& technicianId);
+    CSilentInstaller(HANDLE logFile, const std::string& technicianId);
     ~CSilentInstaller() override;
 
 private:
-    // Creates a fresh run folder under a new name, protected, and returns its path with `pin`
-    // holding it open.
-    std::string CreateRunFolder(const std::string& workFolder, UniqueFile& pin);
+    // Creates a fresh run folder under a new name in the system's temp folder, protected, and
+    // returns its path with `pin` holding it open.
+    std::string CreateRunFolder(UniqueFile& pin);
 };
 
-// Test seam: the engine seeds the generator with the tick count, so a run folder's name cannot
-// be known in advance. A test that must know it (to plant a folder under it) fixes the seed
-// here; the run then re-seeds with it right before its first draw. The launcher never calls it.
+// Test seam: the run seeds the generator right before its first draw with the tick count mixed
+// with the system's random numbers, so a run folder's name cannot be known in advance. A test
+// that must know it (to plant a folder under it) fixes the seed here instead. The launcher never
+// calls it.
 void FixRunFolderSeedForTest(unsigned seed);
 
 }  // namespace linkmoor

@@ -22,7 +22,7 @@ const char* PhaseText(Phase phase) {
     switch (phase) {
         case Phase::kSetUp: return "set-up (checks of the machine, the package), before the banner";
         case Phase::kBanner: return "banner (product and system lines)";
-        case Phase::kRunFolder: return "run folder (creating it in the work folder)";
+        case Phase::kRunFolder: return "run folder (creating it in the system's temp folder)";
         case Phase::kUnpack: return "unpacking (\"******* unpack files **********\")";
         case Phase::kLaunch: return "launch (\"******* launch CM **********\")";
         case Phase::kCleanup: return "clean-up (\"******* cleanup files *******\")";

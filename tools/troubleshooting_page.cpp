@@ -86,7 +86,9 @@ void WriteTroubleshootingPage(std::ostream& out) {
            "`linkmoor-technician-customer-module.log`, which it leaves in its work folder (as a "
            "rule the user's temp folder, `%TEMP%`): the tool then tells whether the run "
            "completed, where it stopped, what waits for the next restart and what the customer "
-           "module wrote.\n\n"
+           "module wrote. The files a run unpacks go to a run folder in the system's temp folder "
+           "(the Windows folder's `SystemTemp` or `Temp`, as a rule `C:\\Windows\\Temp`), "
+           "never to a folder the user's own programs control.\n\n"
         << "This page is generated from the launcher's own explanations "
            "(`build/host/bin/linkmoor-troubleshooting-page > docs/troubleshooting.md`); a test "
            "keeps it in step.\n\n";

@@ -11,6 +11,7 @@ LINKMOOR_WINE_RUN, LINKMOOR_WINE_ROOT, LINKMOOR_WINE_ARCH, and for some tests LI
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -27,6 +28,11 @@ DRIVE_C = os.path.join(PREFIX, "drive_c")
 LOG_NAME = "linkmoor-technician-customer-module.log"
 PRODUCT = "Linkmoor Technician Edition - Customer Module"
 IDENTIFIER = "101234567890"
+# The system's temp folder, where every run folder goes: as the launcher names it (the Windows
+# folder Wine reports, then "\Temp") and where it lies on the Linux side.
+SYSTEM_TEMP_WINDOWS = "C:\\windows\\Temp"
+SYSTEM_TEMP = os.path.join(DRIVE_C, "windows", "temp")
+RUN_FOLDER_NAME = re.compile(r"[1-9a-f]{32}0?")
 
 # Entry names of a complete package; the GUI variants carry the test customer module.
 GUI_ENTRIES = ["linkmoor-customer-module-gui.exe." + a for a in ("x86", "amd64", "arm64")]
@@ -128,9 +134,10 @@ class Run:
                 self.boxes[-1][key] = value
 
 
-def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
-    """Runs `launcher` (a Linux path inside the prefix) through the observer, which presses
-    `press` on every box. `tmp` (a Linux folder) becomes the launcher's TMP and TEMP."""
+def start_observing(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
+    """Starts `launcher` (a Linux path inside the prefix) through the observer, which presses
+    `press` on every box, and returns at once; finish_observing() waits for it. `tmp` (a Linux
+    folder) becomes the launcher's TMP and TEMP."""
     report = launcher + ".observed"
     if os.path.exists(report):
         os.remove(report)
@@ -138,13 +145,27 @@ def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
     if tmp is not None:
         args += ["--env", "TMP=" + windows_path(tmp), "--env", "TEMP=" + windows_path(tmp)]
     args += [windows_path(report), press, str(timeout_ms), windows_path(launcher)]
-    result = wine(*args, env=env)
+    full_env = dict(ENV)
+    full_env.update(env or {})
+    process = subprocess.Popen([ENV["LINKMOOR_WINE_RUN"]] + args, env=full_env,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    return process, report
+
+
+def finish_observing(observing):
+    process, report = observing
+    output, _ = process.communicate(timeout=240)
     if not os.path.exists(report):
-        raise AssertionError("observer wrote no report: %s" % result.stdout)
+        raise AssertionError("observer wrote no report: %s" % output)
     with open(report, encoding="latin-1", newline="") as f:
         run = Run(f.read())
     os.remove(report)
     return run
+
+
+def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
+    """Runs `launcher` through the observer and returns what it showed (see start_observing)."""
+    return finish_observing(start_observing(launcher, press, tmp, env, timeout_ms))
 
 
 def read_record(path):
@@ -153,6 +174,19 @@ def read_record(path):
         return None
     with open(path, encoding="latin-1", newline="") as f:
         return dict(line.split("=", 1) for line in f.read().split("\n") if "=" in line)
+
+
+def run_folders(folder=SYSTEM_TEMP):
+    """The names of the run folders in `folder`."""
+    return sorted(n for n in os.listdir(folder) if RUN_FOLDER_NAME.fullmatch(n))
+
+
+def run_folder_in_log(log):
+    """The run folder's name, from the log's first "CreateDirectory: " line in the system's temp
+    folder, or None."""
+    found = re.search(rb"\r\nCreateDirectory: " + re.escape(SYSTEM_TEMP_WINDOWS.encode()) +
+                      rb"\\([^\r\n\\]*)\r\n", log)
+    return found.group(1).decode() if found else None
 
 
 def probe_files(folder):
@@ -170,6 +204,10 @@ class LauncherTestCase(unittest.TestCase):
         os.makedirs(self.tmp)
         self.record = os.path.join(self.folder, "record.txt")
         self.cm_env = {"LINKMOOR_TEST_CM_RECORD": windows_path(self.record)}
+        # A failed run leaves its run folder in the system's temp folder: tidied afterwards.
+        earlier = set(run_folders())
+        self.addCleanup(lambda: [shutil.rmtree(os.path.join(SYSTEM_TEMP, n), ignore_errors=True)
+                                 for n in run_folders() if n not in earlier])
 
     def launcher(self, name, **kwargs):
         path = os.path.join(self.folder, name)

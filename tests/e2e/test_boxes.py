@@ -2,25 +2,21 @@
 """Message boxes of failed runs, read and pressed from outside; the exit code stays 0."""
 
 import os
-import re
 
 import launcher_driver as d
 
 DAMAGED = "Installation package is damaged."
 
 
-def run_folders(tmp):
-    return [n for n in os.listdir(tmp) if re.fullmatch(r"[1-9a-f]{32}0?", n)]
-
-
 class PackageBoxes(d.LauncherTestCase):
     def test_launcher_without_a_package(self):
         launcher = self.launcher("support_101234567890.exe", package=False)
+        before = d.run_folders()
         run = d.observe(launcher, tmp=self.tmp, env=self.cm_env)
         self.assertOneBox(run, DAMAGED)
         self.assertIsNone(d.read_record(self.record))
-        self.assertEqual(run_folders(self.tmp), [])
-        self.assertEqual(d.probe_files(self.tmp), [])
+        self.assertEqual(d.run_folders(), before)
+        self.assertEqual(os.listdir(self.tmp), [d.LOG_NAME])
 
     def test_package_with_one_changed_byte(self):
         for where in ("last byte", "first body byte"):
@@ -34,10 +30,11 @@ class PackageBoxes(d.LauncherTestCase):
                 data[index] ^= 0x01
                 with open(launcher, "wb") as f:
                     f.write(data)
+                before = d.run_folders()
                 run = d.observe(launcher, tmp=self.tmp, env=self.cm_env)
                 self.assertOneBox(run, DAMAGED)
                 self.assertIsNone(d.read_record(self.record))
-                self.assertEqual(run_folders(self.tmp), [])
+                self.assertEqual(d.run_folders(), before)
 
 
 class LaunchFailureBoxes(d.LauncherTestCase):
@@ -57,23 +54,23 @@ class LaunchFailureBoxes(d.LauncherTestCase):
                 self.assertEqual(box["icon"], "0")
                 self.assertEqual(box["buttons"], [(1, "OK")])
                 self.assertEqual(run.exit, "0")
-                # After a failure the unpacked files stay; the log tells up to the launch.
-                folders = run_folders(self.tmp)
-                self.assertEqual(len(folders), 1)
-                # Wine keeps the run folder's protected access list as mode bits: nothing for
-                # other users, unlike the work folder around it.
-                self.assertEqual(os.stat(os.path.join(self.tmp, folders[0])).st_mode & 0o007, 0)
-                self.assertNotEqual(os.stat(self.tmp).st_mode & 0o007, 0)
-                self.assertIn("linkmoor-customer-module-gui.exe",
-                              os.listdir(os.path.join(self.tmp, folders[0])))
-                launch = b"Launch path: " + d.windows_path(
-                    os.path.join(self.tmp, folders[0], "linkmoor-customer-module-gui.exe")
-                ).encode() + b"\r\n"
-                ending = launch + (b"id: 101234567890\r\n" if line == 168 else launch)
+                # After a failure the unpacked files stay in the run folder in the system's temp
+                # folder; the work folder holds the log alone, which tells up to the launch.
+                self.assertEqual(os.listdir(self.tmp), [d.LOG_NAME])
                 log = self.log()
+                name = d.run_folder_in_log(log)
+                self.assertIsNotNone(name, log[:300])
+                folder = os.path.join(d.SYSTEM_TEMP, name)
+                # Wine keeps the run folder's protected access list as mode bits: nothing for
+                # other users, unlike the system's temp folder around it.
+                self.assertEqual(os.stat(folder).st_mode & 0o007, 0)
+                self.assertNotEqual(os.stat(d.SYSTEM_TEMP).st_mode & 0o007, 0)
+                self.assertIn("linkmoor-customer-module-gui.exe", os.listdir(folder))
+                launch = (b"Launch path: " + d.SYSTEM_TEMP_WINDOWS.encode() + b"\\" +
+                          name.encode() + b"\\linkmoor-customer-module-gui.exe\r\n")
+                ending = launch + (b"id: 101234567890\r\n" if line == 168 else launch)
                 self.assertTrue(log.endswith(b"******* launch CM **********\r\n" + ending),
                                 log[-300:])
-
 
 if __name__ == "__main__":
     d.main()

@@ -92,7 +92,7 @@ class LogOfARun(d.LauncherTestCase):
                                        lines[2] if len(lines) > 2 else "")
                 self.assertIsNotNone(created, lines[:3])
                 work, run_folder = created.groups()
-                self.assertEqual(work, d.windows_path(self.tmp))
+                self.assertEqual(work, d.SYSTEM_TEMP_WINDOWS)
                 system = re.fullmatch(r"Windows (\d+)\.(\d+) build (\d+) (\S+)", lines[1])
                 self.assertIsNotNone(system, lines[1])
                 windows10 = int(system.group(1)) >= 10
@@ -101,8 +101,10 @@ class LogOfARun(d.LauncherTestCase):
                 self.assertEqual(system.group(4), label)
                 expected[1] = lines[1]
                 self.assertEqual(lines, expected)
-                # The run removed what it unpacked; the probes left nothing behind.
+                # The run removed what it unpacked; the probes left nothing behind; the work
+                # folder holds the log alone.
                 self.assertEqual(sorted(os.listdir(self.tmp)), [d.LOG_NAME])
+                self.assertNotIn(run_folder, d.run_folders())
                 record = d.read_record(self.record)
                 self.assertEqual(record["current_folder"], work + "\\" + run_folder)
 

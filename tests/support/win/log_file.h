@@ -11,8 +11,9 @@
 
 namespace linkmoor::test {
 
-// The product's own: created anew, shared for reading and writing, inheritable.
-using linkmoor::CreateLogFile;
+// The product's own, for a log at `path`: its folder opened, the log created in it through that
+// handle anew, shared for reading and writing, inheritable.
+HANDLE CreateLogFile(const std::string& path);
 
 // A log file made by CreateLogFile and closed at the end.
 class CLogFile {

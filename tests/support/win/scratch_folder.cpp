@@ -8,8 +8,6 @@
 
 namespace linkmoor::test {
 
-namespace {
-
 // Read-only files too: a test may leave one behind on purpose.
 void RemoveTree(const std::string& path) {
     for (const std::string& name : ListFolder(path)) {
@@ -25,7 +23,11 @@ void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-}  // namespace
+std::string WindowsTempFolder() {
+    char windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\Temp";
+}
 
 std::string UserTempFolder() {
     char buffer[MAX_PATH + 1] = {};

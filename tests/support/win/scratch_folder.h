@@ -8,6 +8,12 @@ namespace linkmoor::test {
 // The user's temporary folder, without its closing backslash.
 std::string UserTempFolder();
 
+// Removes `path` with everything in it, read-only files too.
+void RemoveTree(const std::string& path);
+
+// The Windows folder's Temp, as the system names the Windows folder.
+std::string WindowsTempFolder();
+
 // A new empty folder under the temporary folder, removed with everything in it at the end.
 class CScratchFolder {
 public:

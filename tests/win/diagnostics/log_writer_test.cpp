@@ -1,6 +1,7 @@
 // The log writer under Wine: log files checked byte for byte.
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <cstdint>
 #include <string>
@@ -196,6 +197,67 @@ TEST(LogFile, CreatedAnewTruncatedOrPutInPlaceOfALink) {
         EXPECT_EQ(ReadFileBytes(path), "run\r\n");
         EXPECT_EQ(ReadFileBytes(other), "bytes that are not the launcher's");
     }
+}
+
+// Wine reads every file's owner back as its one user: the owner of an earlier log is given here.
+const char* g_ownerSid = nullptr;  // null: the owner cannot be read
+
+bool GivenOwner(HANDLE, PSID owner, DWORD size) {
+    PSID sid = nullptr;
+    if (!g_ownerSid || !ConvertStringSidToSidA(g_ownerSid, &sid)) return false;
+    const bool copied = CopySid(size, owner, sid) != FALSE;
+    LocalFree(sid);
+    return copied;
+}
+
+std::string CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char buffer[256] = {};
+    DWORD length = 0;
+    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length);
+    CloseHandle(token);
+    char* text = nullptr;
+    ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    std::string sid = text ? text : "";
+    LocalFree(text);
+    return sid;
+}
+
+TEST(LogFile, AnEarlierLogIsReusedOnlyWhenItsOwnerIsTrusted) {
+    // The earlier log stands under the name in capitals: truncated in place it keeps that
+    // spelling, while a log created anew takes the launcher's.
+    const std::string user = CurrentUserSid();
+    const struct {
+        const char* what;
+        const char* owner;
+        bool reused;
+    } cases[] = {
+        {"the current user", user.c_str(), true},
+        {"the Administrators group", "S-1-5-32-544", true},
+        {"SYSTEM", "S-1-5-18", true},
+        {"another account", "S-1-5-21-1111-2222-3333-1001", false},
+        {"an owner that cannot be read", nullptr, false},
+    };
+    SetFileOwnerReaderForTest(GivenOwner);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CScratchFolder folder;
+        const std::string earlier = "LINKMOOR-TECHNICIAN-CUSTOMER-MODULE.LOG";
+        test::WriteFileBytes(folder.Join(earlier), "written by someone, longer than the run's line");
+        g_ownerSid = c.owner;
+        {
+            UniqueFile log(CreateLogFile(folder.Join("linkmoor-technician-customer-module.log")));
+            ASSERT_TRUE(log) << GetLastError();
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(log.Get(), "run\r\n", 5, &written, nullptr));
+        }
+        const std::vector<std::string> names = test::ListFolder(folder.Path());
+        ASSERT_EQ(names.size(), 1u);
+        EXPECT_EQ(names[0], c.reused ? earlier : "linkmoor-technician-customer-module.log");
+        EXPECT_EQ(ReadFileBytes(folder.Join(names[0])), "run\r\n");
+    }
+    SetFileOwnerReaderForTest(nullptr);
 }
 
 TEST(LogFile, NoLogWhereOnlyAFolderStands) {

@@ -61,21 +61,19 @@ struct RunRecord {
     int calls = 0;
     HANDLE logFile = INVALID_HANDLE_VALUE;
     DWORD handleFlags = 0;
-    std::string workFolder;
     std::string technicianId;
 };
 RunRecord g_run;
 
-void RecordArguments(HANDLE logFile, const char* workFolder, const std::string& technicianId) {
+void RecordArguments(HANDLE logFile, const std::string& technicianId) {
     ++g_run.calls;
     g_run.logFile = logFile;
     GetHandleInformation(logFile, &g_run.handleFlags);
-    g_run.workFolder = workFolder;
     g_run.technicianId = technicianId;
 }
 
-void WritingRun(HANDLE logFile, const char* workFolder, const std::string& technicianId) {
-    RecordArguments(logFile, workFolder, technicianId);
+void WritingRun(HANDLE logFile, const std::string& technicianId) {
+    RecordArguments(logFile, technicianId);
     DWORD count = 0;
     WriteFile(logFile, "run\r\n", 5, &count, nullptr);
 }
@@ -87,41 +85,41 @@ struct CountedError : linkmoor::CExceptionEx {
     ~CountedError() override { ++g_deleted; }
 };
 
-void UnreadableOwnFile(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void UnreadableOwnFile(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0xFFFF, 0xFFFF, 1359));
 }
-void OutOfMemoryInReader(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void OutOfMemoryInReader(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0xFFFF, 0xFFFD, 1359));
 }
-void LaunchFailure(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void LaunchFailure(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     throw static_cast<linkmoor::CExceptionEx*>(new CountedError(0, 168, 5));
 }
-void AllocationFailureThatLasts(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void AllocationFailureThatLasts(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     RefuseEveryAllocationOfThisThread();
     throw std::bad_alloc();
 }
-void LaunchFailureWithoutMemory(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void LaunchFailureWithoutMemory(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     auto* error = new CountedError(0, 168, 5);
     RefuseEveryAllocationOfThisThread();
     throw static_cast<linkmoor::CExceptionEx*>(error);
 }
-void OtherFailureWithoutMemory(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void OtherFailureWithoutMemory(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     std::runtime_error error("not an installer error");
     RefuseEveryAllocationOfThisThread();
     throw error;
 }
-void AllocationFailure(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void AllocationFailure(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     throw std::bad_alloc();
 }
-void OtherFailure(HANDLE log, const char* folder, const std::string& id) {
-    RecordArguments(log, folder, id);
+void OtherFailure(HANDLE log, const std::string& id) {
+    RecordArguments(log, id);
     throw std::runtime_error("not an installer error");
 }
 
@@ -139,7 +137,6 @@ TEST_F(LauncherEntry, RunsOnceWithInheritableLogInUserTempAndClosesIt) {
     EXPECT_EQ(g_run.calls, 1);
     EXPECT_NE(g_run.logFile, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(g_run.handleFlags & HANDLE_FLAG_INHERIT);
-    EXPECT_EQ(g_run.workFolder, UserTempFolder());
     EXPECT_EQ(g_run.technicianId, "");  // the test program's name carries no identifier
     // Truncated, not appended to.
     EXPECT_EQ(ReadFileBytes(LogPath()), "run\r\n");

@@ -8,20 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/names_in_folder.h"
 #include "program.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
 
 namespace {
 
+using linkmoor::UniqueFile;
 using linkmoor::test::ProgramFolder;
 using linkmoor::test::UserTempFolder;
-
-std::string SystemTemp() {
-    char buffer[MAX_PATH] = {};
-    GetSystemWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer) + "\\Temp";
-}
 
 bool FolderHoldsProbeFiles(const std::string& folder) {
     WIN32_FIND_DATAA data;
@@ -35,13 +31,22 @@ bool IsVolumeGuidPath(const std::string& path) {
     return path.rfind("\\\\?\\Volume{", 0) == 0 && path.back() == '}';
 }
 
-// The probe that records every candidate and lets only the ones `accept` names pass.
+// The probe that records every candidate and lets only the ones `accept` names pass. What it
+// hands back for them is some open folder: Wine cannot open a volume by its GUID path.
 std::vector<std::string> g_probed;
 bool (*g_accept)(const std::string&) = nullptr;
 
-bool RecordingProbe(const char* folder) {
+UniqueFile RecordingProbe(const char* folder) {
     g_probed.push_back(folder);
-    return g_accept && g_accept(folder);
+    if (!g_accept || !g_accept(folder)) return UniqueFile();
+    return linkmoor::OpenFolder(ProgramFolder().c_str());
+}
+
+bool Select(char* buffer, uint32_t size, linkmoor::FolderProbe probe = linkmoor::ProbeFolder) {
+    UniqueFile folder;
+    const bool chosen = linkmoor::SelectWorkFolder(buffer, size, folder, probe);
+    EXPECT_EQ(chosen, folder.IsValid()) << "the chosen folder comes back open";
+    return chosen;
 }
 
 class WorkFolderSelection : public ::testing::Test {
@@ -55,8 +60,11 @@ protected:
 TEST(ProbeFolder, WritesAndLeavesNothingBehind) {
     std::string folder = UserTempFolder() + "\\probe-test";
     CreateDirectoryA(folder.c_str(), nullptr);
-    EXPECT_TRUE(linkmoor::ProbeFolder(folder.c_str()));
-    EXPECT_FALSE(FolderHoldsProbeFiles(folder));
+    {
+        UniqueFile opened = linkmoor::ProbeFolder(folder.c_str());
+        ASSERT_TRUE(opened);
+        EXPECT_FALSE(FolderHoldsProbeFiles(folder));
+    }
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "folder not empty: " << GetLastError();
 }
 
@@ -73,7 +81,7 @@ TEST(ProbeFolder, APlantedProbeNameFailsTheProbeAndIsLeftAlone) {
                                              std::to_string(static_cast<int>(tick)));
         ASSERT_TRUE(CreateHardLinkA(name.c_str(), other.c_str(), nullptr)) << GetLastError();
     }
-    const bool probed = linkmoor::ProbeFolder(folder.Path().c_str());
+    const bool probed = linkmoor::ProbeFolder(folder.Path().c_str()).IsValid();
     if (GetTickCount() - first >= kWindowMs) GTEST_SKIP() << "the probe ran after the window";
     EXPECT_FALSE(probed);
     EXPECT_EQ(linkmoor::test::ReadFileBytes(other), "not the launcher's");
@@ -89,6 +97,8 @@ TEST(ProbeFolder, FailsWhereNoFileCanBeCreated) {
     CloseHandle(file);
     EXPECT_FALSE(linkmoor::ProbeFolder(blocker.c_str()));
     EXPECT_FALSE(linkmoor::ProbeFolder("C:\\no-such-folder-for-probe"));
+    // A path that leads out of every file system, into the object manager's namespace.
+    EXPECT_FALSE(linkmoor::ProbeFolder("\\\\?\\GLOBALROOT\\BaseNamedObjects"));
     DeleteFileA(blocker.c_str());
 }
 
@@ -106,7 +116,7 @@ TEST(ProbeFolder, ThroughAVolumeGuidPathFailsUnderThisSystem) {
 
 TEST_F(WorkFolderSelection, OrdinarySystemChoosesUserTempWithoutBackslash) {
     char buffer[MAX_PATH] = {};
-    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH));
+    ASSERT_TRUE(Select(buffer, MAX_PATH));
     EXPECT_EQ(std::string(buffer), UserTempFolder());
     EXPECT_NE(std::string(buffer).back(), '\\');
     EXPECT_FALSE(FolderHoldsProbeFiles(buffer));
@@ -114,10 +124,10 @@ TEST_F(WorkFolderSelection, OrdinarySystemChoosesUserTempWithoutBackslash) {
 
 TEST_F(WorkFolderSelection, TriesCandidatesInOrderAndFailsWhenNonePasses) {
     char buffer[MAX_PATH] = {};
-    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    EXPECT_FALSE(Select(buffer, MAX_PATH, RecordingProbe));
     ASSERT_GE(g_probed.size(), 3u);
     EXPECT_EQ(g_probed.front(), UserTempFolder());
-    EXPECT_EQ(g_probed[1], SystemTemp());
+    EXPECT_EQ(g_probed[1], linkmoor::test::WindowsTempFolder());
     EXPECT_EQ(g_probed.back(), ProgramFolder());
     // Between them: the volumes with a drive letter (Wine has C: and Z:), by GUID path.
     std::vector<std::string> volumes(g_probed.begin() + 2, g_probed.end() - 1);
@@ -131,7 +141,7 @@ TEST_F(WorkFolderSelection, WritableVolumeRootIsChosenByItsGuidPath) {
     // Stands in for a volume whose root can be written (Wine cannot create files there).
     g_accept = [](const std::string& folder) { return IsVolumeGuidPath(folder); };
     char buffer[MAX_PATH] = {};
-    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    ASSERT_TRUE(Select(buffer, MAX_PATH, RecordingProbe));
     EXPECT_TRUE(IsVolumeGuidPath(buffer)) << buffer;
     EXPECT_EQ(g_probed.size(), 3u);  // user temp, system temp, the first volume
 }
@@ -140,7 +150,7 @@ TEST_F(WorkFolderSelection, OwnFolderIsTheLastResort) {
     static std::string own = ProgramFolder();
     g_accept = [](const std::string& folder) { return folder == own; };
     char buffer[MAX_PATH] = {};
-    ASSERT_TRUE(linkmoor::SelectWorkFolder(buffer, MAX_PATH, RecordingProbe));
+    ASSERT_TRUE(Select(buffer, MAX_PATH, RecordingProbe));
     EXPECT_EQ(std::string(buffer), own);
 }
 
@@ -148,7 +158,7 @@ TEST_F(WorkFolderSelection, CandidatesThatDoNotFitTheBufferAreSkipped) {
     // Every real candidate is longer than 8 characters; none may be probed cut short.
     char buffer[9];
     std::fill(buffer, buffer + sizeof(buffer), 'x');
-    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, sizeof(buffer), RecordingProbe));
+    EXPECT_FALSE(Select(buffer, sizeof(buffer), RecordingProbe));
     for (const std::string& folder : g_probed) {
         EXPECT_LT(folder.size(), sizeof(buffer)) << folder;
     }
@@ -158,11 +168,11 @@ TEST_F(WorkFolderSelection, CandidatesThatDoNotFitTheBufferAreSkipped) {
 TEST_F(WorkFolderSelection, SystemTempIsSkippedWhenTempDoesNotFit) {
     // Room for the Windows directory ("C:\windows", 10 characters) but not for "\Temp".
     char buffer[14] = {};
-    EXPECT_FALSE(linkmoor::SelectWorkFolder(buffer, sizeof(buffer), RecordingProbe));
+    EXPECT_FALSE(Select(buffer, sizeof(buffer), RecordingProbe));
     // What is probed (a drive root, perhaps) is a whole folder, never a longer one cut short.
     for (const std::string& folder : g_probed) {
         EXPECT_LT(folder.size(), sizeof(buffer)) << folder;
-        EXPECT_NE(folder, SystemTemp());
+        EXPECT_NE(folder, linkmoor::test::WindowsTempFolder());
         EXPECT_TRUE(linkmoor::test::PathExists(folder + "\\")) << folder;
     }
 }

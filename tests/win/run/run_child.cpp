@@ -1,6 +1,6 @@
 // A program that performs one whole customer-module run, the way the entry does: it creates the
-// log file in the work folder (inheritable, truncated), constructs the run and reports how it
-// ended. Built several times, each copy carrying a different package; the whole-run tests start
+// log file in the work folder (inheritable, truncated), constructs the run (whose run folder goes
+// to the system's temp folder) and reports how it ended. Built several times, each copy carrying a different package; the whole-run tests start
 // it with a Windows version chosen for its file name.
 //
 // Usage: <exe> WORK_FOLDER IDENTIFIER|- RESULT_FILE [SEED]
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const HANDLE log = linkmoor::test::CreateLogFile(workFolder + "\\" + linkmoor::kLogFileName);
     char result[96] = "ok";
     try {
-        linkmoor::CSilentInstaller run(log, workFolder, identifier);
+        linkmoor::CSilentInstaller run(log, identifier);
     } catch (linkmoor::CExceptionEx* error) {
         std::snprintf(result, sizeof(result), "error %u %u %lu", unsigned(error->m_module),
                       unsigned(error->m_line), static_cast<unsigned long>(error->m_error));

@@ -1,7 +1,8 @@
-// Whole customer-module runs: a child program constructs the run over a work folder of the
-// test's, with the package appended to that child, under a Windows version chosen for it in
-// Wine's registry. The test customer module records its command line and folder; the log is
-// compared byte for byte with the sequence the run must write.
+// Whole customer-module runs: a child program creates the log in a work folder of the test's and
+// constructs the run, with the package appended to that child, under a Windows version chosen for
+// it in Wine's registry. The run folder goes to the system's temp folder. The test customer module
+// records its command line and folder; the log is compared byte for byte with the sequence
+// the run must write.
 
 #include <gtest/gtest.h>
 
@@ -119,10 +120,11 @@ protected:
     std::string Log() const { return ReadFileBytes(m_work.Join(kLogName)); }
     std::map<std::string, std::string> Record() const { return ReadRecord(RecordPath()); }
 
-    // The run folder, as the customer module saw it: a name of 32 (or 33) hex characters.
-    std::string RunFolderFromRecord() {
+    // The run folder, as the customer module saw it: a name of 32 (or 33) hex characters in the
+    // system's temp folder (`parent`).
+    std::string RunFolderFromRecord(const std::string& parent = WindowsTempFolder()) {
         const std::string folder = Record()["current_folder"];
-        const std::string prefix = m_work.Path() + "\\";
+        const std::string prefix = parent + "\\";
         EXPECT_EQ(folder.compare(0, prefix.size(), prefix), 0) << folder;
         const std::string name = folder.substr(std::min(prefix.size(), folder.size()));
         EXPECT_TRUE(name.size() == 32 || name.size() == 33) << name;
@@ -214,6 +216,7 @@ TEST_F(WholeRunTest, AMissingTableEntryStopsTheRunAndLeavesWhatWasWritten) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(ListFolder(runFolder), left);
     EXPECT_TRUE(Record().empty()) << "the customer module must not have been started";
+    RemoveTree(runFolder);
 }
 
 TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
@@ -241,6 +244,12 @@ TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
     EXPECT_EQ(std::vector<std::string>(lines.end() - tail.size(), lines.end()), tail);
 
     const std::vector<std::string> pending = ReadPendingRenames();
+    // Only below the protected run folder in the system's temp folder: nothing the user can
+    // rename and link elsewhere before the restart.
+    const std::string protectedPrefix = NtPath(runFolder);
+    for (size_t i = 0; i < pending.size(); i += 2)
+        EXPECT_EQ(pending[i].compare(0, protectedPrefix.size(), protectedPrefix), 0) << pending[i];
+    EXPECT_EQ(runFolder.compare(0, WindowsTempFolder().size(), WindowsTempFolder()), 0);
     for (const std::string& path : {companionLog, runFolder}) {
         const auto at = std::find(pending.begin(), pending.end(), NtPath(path));
         ASSERT_NE(at, pending.end()) << path;
@@ -262,14 +271,21 @@ TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
 
 TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     constexpr unsigned kSeed = 20261208;
-    // The names the run will draw from that seed, in order.
+    // The names the run will draw from that seed, in order, in the system's temp folder where
+    // every user may create folders.
     std::srand(kSeed);
     std::vector<std::string> names;
     for (int i = 0; i < kRunFolderAttempts + 1; ++i) {
         char name[kRunFolderNameBuffer];
         DrawRunFolderName(name);
-        names.push_back(m_work.Join(name));
+        names.push_back(WindowsTempFolder() + "\\" + name);
     }
+    struct Planted {
+        const std::vector<std::string>& names;
+        ~Planted() {
+            for (const std::string& name : names) RemoveDirectoryA(name.c_str());
+        }
+    } planted{names};
 
     // One folder planted under the first name: the run draws again and uses the second.
     ASSERT_TRUE(CreateDirectoryA(names[0].c_str(), nullptr));
@@ -292,6 +308,22 @@ TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
         EXPECT_EQ(lines[2 + i], "CreateDirectory: " + names[i]);
     for (int i = 0; i < kRunFolderAttempts; ++i) EXPECT_TRUE(ListFolder(names[i]).empty());
     EXPECT_FALSE(PathExists(names[kRunFolderAttempts]));
+}
+
+TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
+    char windows[MAX_PATH] = {};
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    const std::string systemTemp = std::string(windows) + "\\SystemTemp";
+    ASSERT_TRUE(CreateDirectoryA(systemTemp.c_str(), nullptr)) << GetLastError();
+    struct Removed {
+        std::string path;
+        ~Removed() { RemoveDirectoryA(path.c_str()); }
+    } removed{systemTemp};
+
+    ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
+    const std::string runFolder = RunFolderFromRecord(systemTemp);
+    EXPECT_EQ(Log(), ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
+    EXPECT_TRUE(ListFolder(systemTemp).empty());
 }
 
 }  // namespace

@@ -38,8 +38,15 @@ DISK_FULL = """box: "Module: 19 Line 998 Err 0x70" (caption "Installation Error"
 place: module 19 (installer engine), line 998: InstallFile
 doing: unpacking: writing an unpacked file into the run folder; fewer bytes were written than the file holds
 error: 0x70 = 112 ERROR_DISK_FULL: there is not enough space on the disk
-cause: the disk that holds the work folder (as a rule the user's temp folder on drive C:) is full
-next: free space on that disk (a run needs about 30 MB), or copy the launcher to another drive and run it from there
+cause: the Windows drive (as a rule C:), which holds the run folder in the Windows folder's Temp, is full
+next: free space on that drive (a run needs about 30 MB), then run the launcher again
+"""
+SYSTEM_TEMP_MISSING = """box: "Module: 19 Line 1045 Err 0x3" (caption "Installation Error")
+place: module 19 (installer engine), line 1045: CreateDirectory
+doing: creating the run folder in the system's temp folder (the Windows folder's SystemTemp or Temp, as a rule C:\\Windows\\Temp), or the architecture folder inside it
+error: 0x3 = 3 ERROR_PATH_NOT_FOUND: a folder on the path was not found
+cause: the system's temp folder (the Windows folder's Temp) is missing, or the run folder vanished while the launcher ran
+next: make sure the Windows folder's Temp folder (as a rule C:\\Windows\\Temp) exists, that administrators may create folders in it and that drive C: has about 30 MB free, then run the launcher again; the launcher never unpacks into a folder the user's own programs control instead
 """
 LAUNCH_BLOCKED = """box: "Module: 0 Line 168 Err 0x5" (caption "Installation Error")
 place: module 0 (customer-module run), line 168: LaunchCustomerModule
@@ -70,6 +77,8 @@ TEXTS = [
     ("as separate words, without 0x", ["module:", "19", "line", "998", "err", "70"], 0, DISK_FULL),
     ("extra blanks", ["  Module :  19   Line  998  Err  0x70  "], 0, DISK_FULL),
     ("a launch blocked", ["Module: 0 Line 168 Err 0x5"], 0, LAUNCH_BLOCKED),
+    ("no system temp folder for the run folder", ["Module: 19 Line 1045 Err 0x3"], 0,
+     SYSTEM_TEMP_MISSING),
     ("a fixed text", ["You have to be logged in as an administrator while installing this program!"],
      0, ADMINISTRATOR),
     ("a fixed text in other case, without its mark",
