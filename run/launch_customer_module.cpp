@@ -4,6 +4,7 @@
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "diagnostics/unique_handle.h"
+#include "run/module_environment.h"
 #include "run/module_table.h"
 #include "run/run_log_lines.h"
 #include "run/run_steps.h"
@@ -30,6 +31,8 @@ void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFol
     startup.hStdOutput = nullptr;
     startup.hStdError = logFile;
     PROCESS_INFORMATION process{};
+    // The launcher's environment with a PATH of the system's folders only.
+    std::wstring environment = CustomerModuleEnvironment();
 
     if (!technicianId.empty()) {
         engine.Log(kLogTechnicianId, technicianId.c_str());
@@ -37,15 +40,17 @@ void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFol
         const std::string text = kTechnicianIdSwitch + technicianId;
         std::vector<char> commandLine(text.begin(), text.end());
         commandLine.push_back('\0');
-        if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                            nullptr, runFolder, &startup, &process)) {
+        if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                            CREATE_UNICODE_ENVIRONMENT, &environment[0], runFolder, &startup,
+                            &process)) {
             const DWORD error = GetLastError();
             throw new CExceptionEx(raising::kModuleRun, raising::kLineLaunchWithIdentifier, error);
         }
     } else {
         engine.Log(kLogLaunchPath, exePath.c_str());
-        if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr,
-                            runFolder, &startup, &process)) {
+        if (!CreateProcessA(exePath.c_str(), nullptr, nullptr, nullptr, TRUE,
+                            CREATE_UNICODE_ENVIRONMENT, &environment[0], runFolder, &startup,
+                            &process)) {
             const DWORD error = GetLastError();
             throw new CExceptionEx(raising::kModuleRun, raising::kLineLaunchWithoutIdentifier,
                                    error);

@@ -21,6 +21,7 @@
 //   command_line=<GetCommandLineA, verbatim>
 //   current_folder=<GetCurrentDirectoryA>
 //   module_path=<GetModuleFileNameA>
+//   path=<the PATH variable it was started with>
 //   stderr_written=<1 when the whole stderr line was written, else 0>
 //   inherited_folder_handles=<how many inheritable handles this process holds on its current
 //                             folder: handles the launcher let it inherit>
@@ -51,7 +52,7 @@ constexpr char kCompanionLog[] = "linkmoortechcsrv.exe.log";
 constexpr DWORD kHelperReadyTimeoutMs = 10000;
 
 std::string Env(const char* name) {
-    char buffer[1024];
+    char buffer[4096];
     const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
     return (n > 0 && n < sizeof(buffer)) ? std::string(buffer, n) : std::string();
 }
@@ -217,6 +218,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char ownPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     AppendLine(record, "module_path", ownPath);
+    AppendLine(record, "path", Env("PATH"));
     AppendLine(record, "stderr_written", WriteStderrLine() ? "1" : "0");
     AppendLine(record, "inherited_folder_handles",
                std::to_string(InheritedHandlesOnCurrentFolder()));

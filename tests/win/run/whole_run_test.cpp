@@ -1,7 +1,7 @@
 // Whole customer-module runs: a child program creates the log in a work folder of the test's and
 // constructs the run, with the package appended to that child, under a Windows version chosen for
 // it in Wine's registry. The run folder goes to the system's temp folder. The test customer module
-// records its command line and folder; the log is compared byte for byte with the sequence
+// records its command line, folder and PATH; the log is compared byte for byte with the sequence
 // the run must write.
 
 #include <gtest/gtest.h>
@@ -308,6 +308,26 @@ TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
         EXPECT_EQ(lines[2 + i], "CreateDirectory: " + names[i]);
     for (int i = 0; i < kRunFolderAttempts; ++i) EXPECT_TRUE(ListFolder(names[i]).empty());
     EXPECT_FALSE(PathExists(names[kRunFolderAttempts]));
+}
+
+TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
+    // A folder of the user's own in PATH, as %LOCALAPPDATA%\Microsoft\WindowsApps is on Windows.
+    const std::string userFolder = m_side.Join("user-bin");
+    ASSERT_TRUE(CreateDirectoryA(userFolder.c_str(), nullptr));
+    char system[MAX_PATH] = {};
+    char windows[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    CScopedEnvironment path("PATH", userFolder + ";" + system + ";" + windows);
+    CScopedEnvironment other("LINKMOOR_TEST_OTHER_VARIABLE", "passed on");
+
+    ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
+    auto record = Record();
+    EXPECT_EQ(record["path"], std::string(system) + ";" + windows + ";" + system + "\\Wbem;" +
+                                  system + "\\WindowsPowerShell\\v1.0");
+    EXPECT_EQ(record["path"].find(userFolder), std::string::npos);
+    EXPECT_EQ(record["command_line"], " -technician-id 101234567890");
+    ExpectOnlyTheLogLeft();
 }
 
 TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
