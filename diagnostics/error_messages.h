@@ -1,6 +1,8 @@
 #pragma once
-// The message box the entry shows for an error that ends a run: text, caption and style.
-// Portable: the style values equal the Windows message-box flags they stand for.
+// The texts of every box the entry shows: the boxes for an error that ends a run (text, caption
+// and style), the legacy notice and the warning when no work folder can be written. Portable: the
+// style values equal the Windows message-box flags they stand for, and the package tool explains
+// the same texts.
 
 #include <array>
 #include <cstddef>
@@ -25,6 +27,19 @@ inline constexpr char kUnpackFailedText[] = "Error while unpacking modules.";
 inline constexpr char kUnexpectedErrorText[] = "Unexpected error.";
 // Filled with the module, the line and the error code.
 inline constexpr char kGenericErrorFormat[] = "Module: %d Line %d Err 0x%x\n";
+
+// The boxes that are no installer error: the legacy notice on systems older than Windows Vista,
+// with its renamed Yes and No buttons and the page its Yes opens, and the warning when no work
+// folder can be written.
+inline constexpr char kLegacyNoticeText[] =
+    "This version of the program is designed to run on Windows Vista or newer.\n"
+    "If you need to use it on Windows XP or Windows 2003 Server,\n"
+    "please visit our website to download a legacy version.";
+inline constexpr char kLegacyOpenLabel[] = "Open Website";
+inline constexpr char kLegacyCloseLabel[] = "Close";
+inline constexpr char kLegacyPageUrl[] =
+    "https://www.fernhollow.example/linkmoor-technician-legacy.html";
+inline constexpr char kNoWorkFolderText[] = "Error while unpacking modules in template folder";
 
 inline constexpr uint32_t kStyleExclamation = 0x30;  // MB_ICONEXCLAMATION with an OK button
 inline constexpr uint32_t kStylePlain = 0;           // MB_OK, no icon

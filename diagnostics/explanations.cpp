@@ -4,7 +4,6 @@
 
 #include "diagnostics/error_messages.h"
 #include "diagnostics/raising_places.h"
-#include "launcher/box_texts.h"
 
 namespace linkmoor {
 

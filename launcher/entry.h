@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "diagnostics/error_messages.h"
 #include "diagnostics/log_file.h"
-#include "launcher/box_texts.h"
 
 namespace linkmoor {
 

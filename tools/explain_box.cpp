@@ -2,14 +2,16 @@
 
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <ostream>
-#include <regex>
+#include <string_view>
 
 #include "diagnostics/error_messages.h"
 #include "diagnostics/explanations.h"
 #include "diagnostics/raising_places.h"
 #include "diagnostics/windows_error_names.h"
 #include "tools/explain.h"
+#include "tools/explain_scan.h"
 #include "tools/file_io.h"
 
 namespace linkmoor::tools {
@@ -29,11 +31,39 @@ std::string Normalized(const std::string& text) {
         if (std::isspace(c)) continue;
         out += char(std::tolower(c));
     }
-    while (!out.empty() && (out.front() == '"' || out.front() == '\'')) out.erase(0, 1);
     while (!out.empty() && (out.back() == '"' || out.back() == '\'' || out.back() == '.' ||
                             out.back() == '!'))
         out.pop_back();
-    return out;
+    const size_t first = out.find_first_not_of("\"'");
+    return first == std::string::npos ? std::string() : out.substr(first);
+}
+
+struct GenericBox {
+    uint16_t module;
+    uint16_t line;
+    uint32_t code;
+};
+
+// The generic box in a normalized text: "module", an optional colon and one to five decimal
+// digits; the same for "line"; "err", an optional colon, an optional "0x" and one to eight
+// hexadecimal digits; nothing else. Nothing when the numbers do not fit the box's fields.
+std::optional<GenericBox> ReadGenericBox(std::string_view text) {
+    constexpr size_t kLongestDecimal = 5;
+    constexpr size_t kLongestHex = 8;
+    const auto field = [&text](std::string_view word, int base, size_t longest,
+                               uint64_t limit) -> std::optional<uint64_t> {
+        if (!TakePrefix(text, word)) return std::nullopt;
+        TakePrefix(text, ":");
+        if (base == 16) TakePrefix(text, "0x");
+        const std::string_view digits = TakeDigits(text, base);
+        if (digits.size() > longest) return std::nullopt;
+        return DigitsValue(digits, base, limit);
+    };
+    const auto module = field("module", 10, kLongestDecimal, UINT16_MAX);
+    const auto line = module ? field("line", 10, kLongestDecimal, UINT16_MAX) : std::nullopt;
+    const auto code = line ? field("err", 16, kLongestHex, UINT32_MAX) : std::nullopt;
+    if (!code || !text.empty()) return std::nullopt;
+    return GenericBox{uint16_t(*module), uint16_t(*line), uint32_t(*code)};
 }
 
 // "0x70 = 112 ERROR_DISK_FULL: there is not enough space on the disk"
@@ -132,18 +162,13 @@ void WriteErrorExplanation(uint16_t module, uint16_t line, uint32_t code, std::o
 
 bool ExplainBoxText(const std::string& text, std::ostream& out) {
     const std::string normalized = Normalized(text);
-    static const std::regex generic(R"(module:?(\d{1,5})line:?(\d{1,5})err:?(?:0x)?([0-9a-f]{1,8}))");
-    std::smatch parts;
-    if (std::regex_match(normalized, parts, generic)) {
-        const unsigned long module = std::stoul(parts[1].str());
-        const unsigned long line = std::stoul(parts[2].str());
-        const unsigned long code = std::stoul(parts[3].str(), nullptr, 16);
-        if (module > 0xFFFF || line > 0xFFFF || !FindPlace(uint16_t(module), uint16_t(line)))
-            return false;
+    if (const std::optional<GenericBox> box = ReadGenericBox(normalized)) {
+        if (!FindPlace(box->module, box->line)) return false;
         char shown[64];
-        std::snprintf(shown, sizeof(shown), "Module: %lu Line %lu Err 0x%lx", module, line, code);
+        std::snprintf(shown, sizeof(shown), "Module: %u Line %u Err 0x%x", unsigned(box->module),
+                      unsigned(box->line), unsigned(box->code));
         out << "box: \"" << shown << "\" (caption \"" << kGenericErrorCaption << "\")\n";
-        WriteErrorExplanation(uint16_t(module), uint16_t(line), uint32_t(code), out);
+        WriteErrorExplanation(box->module, box->line, box->code, out);
         return true;
     }
     return !normalized.empty() && ExplainFixedText(normalized, out);

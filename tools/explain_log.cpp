@@ -1,8 +1,11 @@
 // Explaining a launcher log.
 
+#include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <ostream>
-#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/error_messages.h"
@@ -11,6 +14,7 @@
 #include "run/architecture.h"
 #include "run/run_log_lines.h"
 #include "tools/explain.h"
+#include "tools/explain_scan.h"
 
 namespace linkmoor::tools {
 
@@ -38,6 +42,31 @@ bool StartsWith(const std::string& line, const char* prefix, std::string* rest =
     return true;
 }
 
+// A byte no text holds: a control character other than the tab.
+bool IsNoText(uint8_t byte) { return (byte < 0x20 && byte != '\t') || byte == 0x7f; }
+
+// Text taken from a log as the report shows it: control bytes as \xNN, also 0x80 to 0x9F, which
+// a terminal may take as controls too (the launcher's paths are ANSI text, where these are rare
+// letters), so that nothing in a log can steer the technician's terminal; and no more than
+// kLongestShownText bytes of it.
+std::string Shown(std::string_view text) {
+    const std::string_view kept = text.substr(0, kLongestShownText);
+    std::string shown;
+    for (char c : kept) {
+        const uint8_t byte = uint8_t(c);
+        if (IsNoText(byte) || (byte >= 0x80 && byte <= 0x9f)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02x", unsigned(byte));
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    if (kept.size() < text.size())
+        shown += " ... (cut here: " + std::to_string(text.size()) + " bytes in all)";
+    return shown;
+}
+
 std::string Quoted(const char* text) { return std::string("\"") + text + "\""; }
 
 // The engine's error lines, and the box of the installer error that follows each one.
@@ -57,17 +86,69 @@ std::string BoxAfter(const std::string& engineLine) {
            "; or \"Module: 19 Line 117 Err 0x...\" (no memory for the package reader)";
 }
 
-// The system line; groups: major, minor, build, architecture label.
-const std::regex& SystemLine() {
-    static const std::regex line(R"(Windows (\d+)\.(\d+) build (\d+) (\S+))");
-    return line;
+// The banner's words before the version, and this launcher's version ("2.5").
+std::string_view BannerLead() {
+    const std::string_view banner(kProductBanner);
+    return banner.substr(0, banner.rfind(' ') + 1);
+}
+std::string_view OwnVersion() {
+    return std::string_view(kProductBanner).substr(BannerLead().size());
+}
+
+// The version a banner line names: this launcher's, or another of the same major version, whose
+// lines read the same ("2.4", "2.6.1"); nothing for any other line.
+std::optional<std::string_view> BannerVersion(std::string_view line) {
+    if (!TakePrefix(line, BannerLead())) return std::nullopt;
+    const std::string_view own = OwnVersion();
+    std::string_view rest = line;
+    if (!TakePrefix(rest, own.substr(0, own.find('.') + 1))) return std::nullopt;
+    for (;;) {
+        if (TakeDigits(rest, 10).empty()) return std::nullopt;
+        if (rest.empty()) return line;
+        if (!TakePrefix(rest, ".")) return std::nullopt;
+    }
+}
+
+// The system line read after the launcher's own format ("Windows %d.%d build %d %s"): each %d a
+// decimal number as %d prints it, of any length; the %s a label without blanks. The fields'
+// texts, in order; nothing when the line has another shape.
+std::optional<std::vector<std::string_view>> ReadSystemLine(std::string_view line) {
+    constexpr std::string_view kBlanks = " \t\n\v\f\r";
+    std::vector<std::string_view> fields;
+    for (std::string_view format(kSystemLineFormat); !format.empty();) {
+        const std::string_view start = line;
+        if (TakePrefix(format, "%d")) {
+            TakePrefix(line, "-");
+            if (TakeDigits(line, 10).empty()) return std::nullopt;
+        } else if (TakePrefix(format, "%s")) {
+            const size_t length = std::min(line.find_first_of(kBlanks), line.size());
+            if (length == 0) return std::nullopt;
+            line.remove_prefix(length);
+        } else {
+            if (line.empty() || line.front() != format.front()) return std::nullopt;
+            line.remove_prefix(1);
+            format.remove_prefix(1);
+            continue;
+        }
+        fields.push_back(start.substr(0, start.size() - line.size()));
+    }
+    if (!line.empty()) return std::nullopt;
+    return fields;
+}
+
+// The value of a %d field; nothing when it does not fit the int the launcher prints.
+std::optional<int> IntValue(std::string_view text) {
+    const bool negative = TakePrefix(text, "-");
+    const uint64_t limit = negative ? uint64_t(INT32_MAX) + 1 : uint64_t(INT32_MAX);
+    const std::optional<uint64_t> value = DigitsValue(text, 10, limit);
+    if (!value) return std::nullopt;
+    return negative ? int(-int64_t(*value)) : int(*value);
 }
 
 // Lines the launcher writes, by their literal; everything else in a log is the customer module's.
 bool IsLauncherLine(const std::string& line) {
-    static const char* const kExact[] = {kProductBanner, kUnpackBanner, kLaunchBanner,
-                                         kCleanupBanner, kEndBanner,    kLogRunOnceCreated,
-                                         kLogRebootRequired};
+    static const char* const kExact[] = {kUnpackBanner, kLaunchBanner,      kCleanupBanner,
+                                         kEndBanner,    kLogRunOnceCreated, kLogRebootRequired};
     for (const char* text : kExact)
         if (line == text) return true;
     for (const char* error : kEngineErrorLines)
@@ -78,7 +159,7 @@ bool IsLauncherLine(const std::string& line) {
         kLogRebootRequiredWithError};
     for (const char* prefix : kPrefixes)
         if (StartsWith(line, prefix)) return true;
-    return std::regex_match(line, SystemLine());
+    return BannerVersion(line) || ReadSystemLine(line);
 }
 
 std::string WindowsName(int major, int minor, int build) {
@@ -90,7 +171,7 @@ std::string WindowsName(int major, int minor, int build) {
     return "";
 }
 
-std::string ArchitectureText(const std::string& label) {
+std::string ArchitectureText(std::string_view label) {
     for (Architecture architecture : kArchitectures) {
         const ArchitectureNames& names = NamesOf(architecture);
         if (label != names.logLabel) continue;
@@ -109,28 +190,58 @@ std::string FolderError(const std::string& warning) {
     std::string code;
     if (!StartsWith(warning, kLogRebootRequiredWithError, &code) || code.empty()) return "";
     const char* why = code == "(0x91)" ? "it was not empty" : "Windows refused to remove it";
-    return std::string(" (") + why + ": " + code.substr(1, code.size() - 2) + ")";
+    return std::string(" (") + why + ": " + Shown(code.substr(1, code.size() - 2)) + ")";
+}
+
+// "Windows 10.0 build 18362 (Windows 10), x64 (64-bit Windows on an x64 machine; ...)"
+std::string SystemText(const std::vector<std::string_view>& fields) {
+    const std::optional<int> major = IntValue(fields[0]), minor = IntValue(fields[1]);
+    const std::optional<int> build = IntValue(fields[2]);
+    const std::string windows =
+        major && minor && build ? WindowsName(*major, *minor, *build)
+                                : "numbers too large for the launcher to have written them: no "
+                                  "Windows version";
+    return "Windows " + Shown(fields[0]) + "." + Shown(fields[1]) + " build " + Shown(fields[2]) +
+           (windows.empty() ? "" : " (" + windows + ")") + ", " + Shown(fields[3]) + " (" +
+           ArchitectureText(fields[3]) + ")";
 }
 
 struct LogLines {
     std::vector<std::string> lines;
-    bool cutShort = false;  // the last line has no line end
+    bool cutShort = false;       // the last line has no line end
+    bool byteOrderMark = false;  // an editor's UTF-8 mark stood before the first line
+    size_t zeroTail = 0;         // zero bytes at the end, where the file holds no text
+    size_t noText = 0;           // bytes in the lines that are no text
 };
 
+// Lines end in CR LF as the launcher writes them, or in LF or CR alone as a copy may have made
+// them; a run of CRs before an LF ends one line (a copy that made each CR LF into CR CR LF).
 LogLines SplitLog(const std::vector<uint8_t>& bytes) {
     LogLines log;
+    size_t begin = 0, end = bytes.size();
+    while (end > begin && bytes[end - 1] == 0) --end;
+    log.zeroTail = bytes.size() - end;
+    static constexpr uint8_t kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
+    if (end >= sizeof(kByteOrderMark) &&
+        std::equal(std::begin(kByteOrderMark), std::end(kByteOrderMark), bytes.begin())) {
+        begin = sizeof(kByteOrderMark);
+        log.byteOrderMark = true;
+    }
     std::string current;
-    for (uint8_t byte : bytes) {
-        if (byte == '\n') {
-            if (!current.empty() && current.back() == '\r') current.pop_back();
-            log.lines.push_back(current);
+    for (size_t at = begin; at < end; ++at) {
+        const uint8_t byte = bytes[at];
+        if (byte == '\r' || byte == '\n') {
+            while (byte == '\r' && at + 1 < end && bytes[at + 1] == '\r') ++at;
+            if (byte == '\r' && at + 1 < end && bytes[at + 1] == '\n') ++at;
+            log.lines.push_back(std::move(current));
             current.clear();
-        } else {
-            current += char(byte);
+            continue;
         }
+        if (IsNoText(byte)) ++log.noText;
+        current += char(byte);
     }
     if (!current.empty()) {
-        log.lines.push_back(current);
+        log.lines.push_back(std::move(current));
         log.cutShort = true;
     }
     return log;
@@ -144,6 +255,7 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
 
     Phase phase = Phase::kSetUp;
     std::string system, runFolder, identifier, lastSource, lastInstall, lastCreate, previous;
+    std::string version(OwnVersion());
     const char* engineError = nullptr;
     std::vector<std::string> reboots, moduleLines;
 
@@ -153,16 +265,12 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
             moduleLines.push_back(line);
             continue;
         }
-        std::smatch parts;
-        if (line == kProductBanner) {
+        if (const std::optional<std::string_view> named = BannerVersion(line)) {
             phase = Phase::kBanner;
-        } else if (phase == Phase::kBanner && std::regex_match(line, parts, SystemLine())) {
-            const int major = std::stoi(parts[1]), minor = std::stoi(parts[2]);
-            const int build = std::stoi(parts[3]);
-            const std::string windows = WindowsName(major, minor, build);
-            system = "Windows " + parts[1].str() + "." + parts[2].str() + " build " +
-                     parts[3].str() + (windows.empty() ? "" : " (" + windows + ")") + ", " +
-                     parts[4].str() + " (" + ArchitectureText(parts[4].str()) + ")";
+            version = *named;
+        } else if (const auto fields =
+                       phase == Phase::kBanner ? ReadSystemLine(line) : std::nullopt) {
+            system = SystemText(*fields);
         } else if (line == kUnpackBanner) {
             phase = Phase::kUnpack;
         } else if (line == kLaunchBanner) {
@@ -187,13 +295,14 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
         } else if (line == kLogRebootRequired || StartsWith(line, kLogRebootRequiredWithError)) {
             std::string path;
             if (StartsWith(previous, kLogInstallFile, &path))
-                reboots.push_back(path + ": in use; replaced by the file written beside it at the "
-                                         "next restart");
+                reboots.push_back(Shown(path) +
+                                  ": in use; replaced by the file written beside it at the next "
+                                  "restart");
             else if (StartsWith(previous, kLogDeleteFile, &path) ||
                      StartsWith(previous, kLogRemoveInstallFiles, &path))
-                reboots.push_back(path + ": in use; deleted at the next restart");
+                reboots.push_back(Shown(path) + ": in use; deleted at the next restart");
             else if (StartsWith(previous, kLogDeleteDirectory, &path))
-                reboots.push_back(path + ": folder removed at the next restart" +
+                reboots.push_back(Shown(path) + ": folder removed at the next restart" +
                                   FolderError(line));
             else
                 reboots.push_back("an operation left for the next restart");
@@ -206,11 +315,15 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
 
     const std::string lead = name + ": ";
     out << lead << "a launcher log\n";
+    if (version != OwnVersion())
+        out << lead << "note: written by launcher version " << Shown(version)
+            << ", read as version " << OwnVersion() << " writes its lines\n";
     out << lead << "completed: " << (phase == Phase::kEnd ? "yes" : "no") << "\n";
     if (!system.empty()) out << lead << "system: " << system << "\n";
-    if (!runFolder.empty()) out << lead << "run folder: " << runFolder << "\n";
+    if (!runFolder.empty()) out << lead << "run folder: " << Shown(runFolder) << "\n";
     if (phase >= Phase::kLaunch)
-        out << lead << "technician id: " << (identifier.empty() ? "none" : identifier) << "\n";
+        out << lead << "technician id: " << (identifier.empty() ? "none" : Shown(identifier))
+            << "\n";
     out << lead << "phase reached: " << PhaseText(phase) << "\n";
 
     if (engineError != nullptr) {
@@ -219,20 +332,22 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
     } else if (phase == Phase::kSetUp || phase == Phase::kBanner) {
         out << lead << "stopped: before the run folder was created, without an error line\n";
     } else if (phase == Phase::kRunFolder) {
-        out << lead << "stopped: creating the run folder " << runFolder
+        out << lead << "stopped: creating the run folder " << Shown(runFolder)
             << " failed; the box was \"Module: 19 Line 1045 Err 0x...\"\n";
     } else if (phase == Phase::kUnpack) {
         if (lastSource.empty()) {
-            out << lead << "stopped: creating the architecture folder " << lastCreate
+            out << lead << "stopped: creating the architecture folder " << Shown(lastCreate)
                 << " failed; the box was \"Module: 19 Line 1045 Err 0x...\"\n";
         } else if (lastInstall.empty()) {
-            out << lead << "stopped: the package holds no entry " << lastSource
+            out << lead << "stopped: the package holds no entry " << Shown(lastSource)
                 << ", which this machine needs; the box was \"Module: 0 Line 394 Err 0x...\" "
                    "(technician: run linkmoor-pack check on the launcher)\n";
         } else {
-            out << lead << "stopped: writing the entry " << lastSource << " as " << lastInstall
+            out << lead << "stopped: writing the entry " << Shown(lastSource) << " as "
+                << Shown(lastInstall)
                 << " failed; the box was one of InstallFile's (\"Module: 19 Line 940\", 998, ...)\n";
-            out << lead << "unpacking: " << lastSource << " -> " << lastInstall << "\n";
+            out << lead << "unpacking: " << Shown(lastSource) << " -> " << Shown(lastInstall)
+                << "\n";
         }
     } else if (phase == Phase::kLaunch && moduleLines.empty()) {
         const bool withId = !identifier.empty();
@@ -248,8 +363,20 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
     }
     for (const std::string& reboot : reboots) out << lead << "reboot: " << reboot << "\n";
     if (reboots.empty()) out << lead << "reboot: nothing left for the next restart\n";
-    for (const std::string& line : moduleLines) out << lead << "customer module: " << line << "\n";
+    for (const std::string& line : moduleLines)
+        out << lead << "customer module: " << Shown(line) << "\n";
     if (log.cutShort) out << lead << "note: the log ends inside a line: it was cut short\n";
+    if (log.zeroTail != 0)
+        out << lead << "note: the log ends in " << log.zeroTail
+            << " zero bytes: Windows had not written the rest of it to the disk (the machine "
+               "stopped, or the log was copied while it was being written)\n";
+    if (log.noText != 0)
+        out << lead << "note: " << log.noText
+            << " bytes of the log are no text (shown as \\xNN): the file is damaged, or something "
+               "other than the launcher and the customer module wrote to it\n";
+    if (log.byteOrderMark)
+        out << lead << "note: the log starts with a UTF-8 byte-order mark, which the launcher "
+                       "never writes: an editor saved it again\n";
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include "diagnostics/error_messages.h"
 #include "diagnostics/raising_places.h"
 #include "diagnostics/windows_error_names.h"
-#include "launcher/box_texts.h"
 
 namespace linkmoor {
 namespace {

@@ -4,8 +4,11 @@ checks its answers and exit codes against one table that holds for the Linux bui
 Windows build under Wine.
 
 Usage: explain_answers.py LOG-FOLDER -- TOOL-COMMAND...
-The logs (NAME.log) and their reviewed reports (NAME.expected) are in LOG-FOLDER. Under Wine the
-tool's standard error reaches the script mixed into its standard output.
+The logs (NAME.log) and their reviewed reports (NAME.expected) are in LOG-FOLDER; its crafted/
+folder holds logs made by hand in the same way (an 11-digit build number, a 400 kB system line,
+binary junk with a tail of zero bytes, another 2.x version with CR-only line ends) and one file of
+binary junk that is no log. Under Wine the tool's standard error reaches the script mixed into
+its standard output.
 """
 
 import os
@@ -97,6 +100,10 @@ TEXTS = [
     ("no error code", ["Module: 19 Line 998"], NOT_EXPLAINED, ""),
     ("some other text", ["The printer is out of paper."], NOT_EXPLAINED, ""),
     ("the start of two boxes", ["Error while"], NOT_EXPLAINED, ""),
+    ("a module too large for its field", ["Module: 12345678901 Line 998 Err 0x70"], NOT_EXPLAINED, ""),
+    ("an error code too large", ["Module: 19 Line 998 Err 0x123456789"], NOT_EXPLAINED, ""),
+    ("a text of 20000 characters", ['"' * 10000 + "Module: 19 Line 998 Err 0x70" + "7" * 10000],
+     NOT_EXPLAINED, ""),
 ] + [(f"place {m}/{l}", [f"Module: {m} Line {l} Err 0x2"], 0, (l, op)) for m, l, op in PLACES]
 
 
@@ -123,16 +130,19 @@ with tempfile.TemporaryDirectory(prefix="explain-") as folder:
                   label + f" ({out[:200]!r})")
         elif code == NOT_EXPLAINED:  # the refusal itself goes to standard error (merged under Wine)
             check(got == code and "box:" not in out and "is no box of the launcher" in out + err,
-                  label + f" ({out!r}, {err!r})")
+                  label + f" ({out[:200]!r}, {err[:200]!r})")
         else:
             check(got == code and out == expected, label + (f" ({out!r}, {err!r})" if out != expected else ""))
 
-    names = sorted(n[:-4] for n in os.listdir(LOGS) if n.endswith(".log"))
-    check(len(names) >= 4, f"{len(names)} logs of the real launcher")
-    for name in names:
-        shutil.copy(os.path.join(LOGS, name + ".log"), folder)
+    def logs(source):
+        return [(source, n[:-4]) for n in sorted(os.listdir(source)) if n.endswith(".log")]
+
+    real, crafted = logs(LOGS), logs(os.path.join(LOGS, "crafted"))
+    check(len(real) >= 4 and len(crafted) >= 4, f"{len(real)} logs of the real launcher, {len(crafted)} crafted")
+    for source, name in real + crafted:
+        shutil.copy(os.path.join(source, name + ".log"), folder)
         got, out, err = explain(folder, name + ".log")
-        expected = read(os.path.join(LOGS, name + ".expected")).decode("latin-1")
+        expected = read(os.path.join(source, name + ".expected")).decode("latin-1")
         check(got == 0 and out == expected, f"{name}.log: the reviewed report (exit {got}{', ' + repr(out) if out != expected else ''})")
 
     # Cut short inside a line: the report says so, and where the run had got to.
@@ -143,8 +153,10 @@ with tempfile.TemporaryDirectory(prefix="explain-") as folder:
     check(got == 0 and "cut.log: completed: no\n" in out and "cut.log: note: the log ends inside a line: it was cut short\n" in out
           and "cut.log: phase reached: unpacking" in out, f"a log cut short ({out!r})")
     write(os.path.join(folder, "notes.txt"), b"Dear technician,\r\nthe program showed a box.\r\n")
-    got, out, err = explain(folder, "notes.txt")
-    check(got == NOT_EXPLAINED and "notes.txt: not a launcher log" in out + err and "completed" not in out,
-          f"a file that is no log: exit {got}")
+    shutil.copy(os.path.join(LOGS, "crafted", "not-a-log.bin"), folder)
+    for name in ["notes.txt", "not-a-log.bin"]:
+        got, out, err = explain(folder, name)
+        check(got == NOT_EXPLAINED and f"{name}: not a launcher log" in out + err and "completed" not in out,
+              f"{name}, no log: exit {got}")
 
 sys.exit(finish())
