@@ -35,6 +35,6 @@ def launcher_image(size=0x3000, machine=0x14C, magic=0x10B, characteristics=0x01
     table = optional + optional_size
     for i, (name, at, length) in enumerate(sections):
         struct.pack_into("<8sIIII", image, table + 40 * i, name, length, 0x1000 * (i + 1), length, at)
-    body = bytearray((i * 37 + 11) & 0xFF for i in range(raw))
+    body = bytearray((bytes(range(256)) * (raw // 256 + 1))[:raw])
     body[100:100 + len(MAGIC)] = MAGIC  # the reader's own constant, as in the launcher
     return bytes(image + body)

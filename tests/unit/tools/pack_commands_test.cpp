@@ -186,6 +186,38 @@ TEST_F(PackTool, ListFilesComeBeforeOperandsInTheirOwnOrder) {
     EXPECT_EQ(records[2].first, "three");
 }
 
+TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFolder) {
+    fs::create_directory(m_dir / "lists");
+    fs::create_directory(m_dir / "lists" / "in");
+    Write("lists/in/one", {1});
+    Write("lists/in/two", {2, 2});
+    Write("lists/empty", {});
+    // Paths relative to the list's folder; blanks, indented comments and a byte order mark.
+    const std::string good = "\xEF\xBB\xBF in/one\n  # indented comment\n \t \n\tin/two=second  \r\n";
+    Write("lists/good.lst", Bytes(good.begin(), good.end()));
+    ASSERT_EQ(Run({"create", "--list=" + Path("lists/good.lst"), "@out.pkg"}).code, 0);
+    auto records = Records(Read("out.pkg"));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].first, "one");
+    EXPECT_EQ(records[1].first, "second");
+
+    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\n";
+    Write("lists/bad.lst", Bytes(bad.begin(), bad.end()));
+    Result refused = Run({"create", "--list", "@lists/bad.lst", "@out2.pkg", "@lists/in/two=one"});
+    EXPECT_EQ(refused.code, 1);
+    const std::string list = Path("lists/bad.lst");
+    const std::string folder = Path("lists");
+    EXPECT_EQ(refused.err,
+              list + ":2: cannot open '" + folder + "/missing': No such file or directory\n" +
+              list + ":3: '" + folder + "/empty' is empty: an empty entry cannot be carried in a package\n" +
+              list + ":4: entry names 'one' (at " + list + ":1) and 'ONE' differ only in letter case: Windows would "
+                     "make them one file\n" +
+              list + ":5: entry name 'sub/x' holds a path separator\n" +
+              list + ":6: entry name 'one' is given twice (first at " + list + ":1)\n" +
+              "linkmoor-pack: entry name 'one' is given twice (first at " + list + ":1)\n");
+    EXPECT_FALSE(Exists("out2.pkg"));
+}
+
 // A refused command: how the folder is prepared, the arguments, the exit code and a part of the
 // message.
 struct RefusalCase {
