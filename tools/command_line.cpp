@@ -173,6 +173,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         line.error = "--force belongs to create, append and extract";
     else if (line.json && !OneOf(line.command, {"list", "verify", "check", "diff"}))
         line.error = "--json belongs to list, verify, check and diff";
+    for (size_t i = isCreate ? 1 : 0; line.error.empty() && i < line.operands.size(); ++i)
+        if (line.operands[i] == kStandardStream)
+            line.error = "'-' stands for standard output as create's OUT and for standard input after --list only "
+                         "(a file named '-' is ./-)";
     return line;
 }
 

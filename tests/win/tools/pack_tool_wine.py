@@ -12,7 +12,9 @@ Usage: pack_tool_wine.py MAKE_PACKAGE.PY WINE-RUN LINKMOOR-PACK.EXE
 
 import hashlib
 import os
+import pty
 import random
+import re
 import struct
 import subprocess
 import sys
@@ -98,6 +100,27 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     check(extracted.returncode == 0 and
           all(read(path("\u0432\u044b\u0445\u043e\u0434/" + n)) == read(path(n)) for n in names),
           f"extract writes them under their names ({extracted.stdout!r})")
+
+    # On a console (Wine makes one of a terminal) the names print as they are, not as the bytes
+    # of their UTF-8 read in the console's code page.
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.chdir(folder)
+        os.execvp("sh", ["sh", "-c", '. "$0" && exec wine "$1" list "$2"',
+                         os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL,
+                         "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg"])
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:  # the terminal closes with the program
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.waitpid(pid, 0)
+    shown = re.sub(rb"\x1b\[[?0-9;]*[A-Za-z]", b"", shown).decode("utf-8", "replace")
+    check(all(f"10 {n}" in shown for n in names), f"list on a console shows the names ({shown!r})")
 
     # Standard output and input, without the runner (which joins the two output streams).
     write(path("list.txt"), "\ufeffin0=libssl.dll.x86\r\n  # comment\r\n\r\n".encode())
