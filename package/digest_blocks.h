@@ -49,4 +49,14 @@ inline size_t Padding(uint64_t length, bool bigEndianLength, uint8_t (&padding)[
     return padLength + 8;
 }
 
+// The state words as the digest's bytes, each word in the digest's byte order.
+template <size_t Words>
+void StoreWords(const uint32_t (&words)[Words], bool bigEndian, uint8_t* out) {
+    for (size_t i = 0; i < Words; ++i) {
+        for (size_t j = 0; j < 4; ++j) {
+            out[4 * i + j] = uint8_t(words[i] >> (bigEndian ? 24 - 8 * j : 8 * j));
+        }
+    }
+}
+
 }  // namespace linkmoor::digest

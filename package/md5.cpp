@@ -127,11 +127,7 @@ Md5Digest CMd5::Finish() {
     uint8_t padding[72];
     Add(padding, digest::Padding(m_length, false, padding));
     Md5Digest result;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            result[4 * i + j] = uint8_t(m_state[i] >> (8 * j));
-        }
-    }
+    digest::StoreWords(m_state, false, result.data());
     Start();
     return result;
 }

@@ -77,11 +77,7 @@ Sha256Digest CSha256::Finish() {
     uint8_t padding[72];
     Add(padding, digest::Padding(m_length, true, padding));
     Sha256Digest result;
-    for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            result[4 * i + j] = uint8_t(m_state[i] >> (24 - 8 * j));
-        }
-    }
+    digest::StoreWords(m_state, true, result.data());
     Start();
     return result;
 }

@@ -7,7 +7,6 @@ Usage: json_outputs.py --maker make_package.py -- TOOL-COMMAND...
 The same expectations hold for the Linux build and for the Windows build under Wine.
 """
 
-import argparse
 import hashlib
 import json
 import os
@@ -17,7 +16,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
 from pe_image import launcher_image  # noqa: E402
-from script_checks import check, finish, read, write  # noqa: E402
+from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 CONTENTS = {"b.dll": b"contents of b" * 1000, "A.txt": b"licence", "c.sys": bytes(range(256)) * 40}
 TOP = {"format_version", "tool", "command", "exit_code", "summary"}
@@ -60,10 +59,7 @@ def check_file(what, obj, verdict, front=None):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--maker", required=True)
-    parser.add_argument("tool", nargs="+")
-    args = parser.parse_args()
+    args = maker_and_tool()
 
     with tempfile.TemporaryDirectory(prefix="pack-json-") as folder:
         make_files(args.maker, folder)

@@ -10,7 +10,6 @@ and standard error are read together (Wine's runner joins them).
 Usage: verify_verdicts.py --maker make_package.py -- TOOL-COMMAND...
 """
 
-import argparse
 import os
 import subprocess
 import sys
@@ -18,7 +17,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
 from pe_image import launcher_image  # noqa: E402
-from script_checks import check, finish, read, write  # noqa: E402
+from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 VALID = "package valid"
 DAMAGED = "no package, or the package is damaged: "
@@ -81,10 +80,7 @@ def cases(body):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--maker", required=True)
-    parser.add_argument("tool", nargs="+")
-    args = parser.parse_args()
+    args = maker_and_tool()
 
     with tempfile.TemporaryDirectory(prefix="pack-verdicts-") as folder:
         body = make_files(args.maker, folder)
