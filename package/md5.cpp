@@ -1,6 +1,8 @@
 // MD5 message digest, RFC 1321.
 #include "package/md5.h"
 
+#include "package/digest_blocks.h"
+
 #include <cstring>
 
 namespace linkmoor {
@@ -116,47 +118,18 @@ void CMd5::Transform(const uint8_t block[64]) {
 }
 
 void CMd5::Add(const void* data, size_t size) {
-    const uint8_t* in = static_cast<const uint8_t*>(data);
-    size_t held = size_t(m_length % 64);
-    m_length += size;
-    if (held != 0) {
-        const size_t take = size < 64 - held ? size : 64 - held;
-        std::memcpy(m_block + held, in, take);
-        in += take;
-        size -= take;
-        if (held + take < 64) {
-            return;
-        }
-        Transform(m_block);
-    }
-    for (; size >= 64; in += 64, size -= 64) {
-        Transform(in);
-    }
-    if (size != 0) {
-        std::memcpy(m_block, in, size);
-    }
+    digest::AddInBlocks(m_block, m_length, static_cast<const uint8_t*>(data), size,
+                        [this](const uint8_t* block) { Transform(block); });
 }
 
 Md5Digest CMd5::Finish() {
-    const uint64_t bits = m_length * 8;
-    uint8_t padding[72] = {0x80};
-    const size_t held = size_t(m_length % 64);
     // Pad to 56 bytes modulo 64, then the message length in bits, little-endian.
-    const size_t padLength = held < 56 ? 56 - held : 120 - held;
-    Add(padding, padLength);
-    uint8_t lengthBytes[8];
-    for (int i = 0; i < 8; ++i) {
-        lengthBytes[i] = uint8_t(bits >> (8 * i));
-    }
-    Add(lengthBytes, 8);
-    Md5Digest digest;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            digest[4 * i + j] = uint8_t(m_state[i] >> (8 * j));
-        }
-    }
+    uint8_t padding[72];
+    Add(padding, digest::Padding(m_length, false, padding));
+    Md5Digest result;
+    digest::StoreWords(m_state, false, result.data());
     Start();
-    return digest;
+    return result;
 }
 
 Md5Digest CMd5::Of(const void* data, size_t size) {

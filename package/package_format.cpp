@@ -44,4 +44,34 @@ size_t FindHeader(const uint8_t* data, size_t size) {
     return kNotFound;
 }
 
+PackageExtent ExtentOf(const uint8_t* header, size_t available) {
+    if (available < kHeaderSize) {
+        return PackageExtent::kHeaderCut;
+    }
+    return ReadLe32(header + kBodyLengthOffset) > available - kHeaderSize ? PackageExtent::kBodyCut
+                                                                         : PackageExtent::kFits;
+}
+
+bool ReadEntryRecord(const uint8_t* body, size_t bodyLength, size_t offset, EntryRecord& record) {
+    if (offset > bodyLength || bodyLength - offset < kEntryRecordSize) {
+        return false;
+    }
+    const uint8_t* at = body + offset;
+    record.compressedLength = ReadLe32(at + kEntryCompressedLengthOffset);
+    record.nameLength = ReadLe32(at + kEntryNameLengthOffset);
+    size_t left = bodyLength - offset - kEntryRecordSize;
+    if (record.nameLength > left) {
+        return false;
+    }
+    left -= record.nameLength;
+    if (record.compressedLength > left) {
+        return false;
+    }
+    record.digest = at + kEntryDigestOffset;
+    record.name = at + kEntryRecordSize;
+    record.stream = record.name + record.nameLength;
+    record.next = offset + kEntryRecordSize + record.nameLength + record.compressedLength;
+    return true;
+}
+
 }  // namespace linkmoor::package

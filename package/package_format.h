@@ -53,4 +53,24 @@ size_t FindHeader(const uint8_t* data, size_t size);
 // True when bytes 32..63 of the header at `header` mirror bytes 0..31 XOR the key byte.
 bool CheckFieldHolds(const uint8_t* header);
 
+// Whether the package whose header starts `available` bytes before the end of the file lies
+// within them: its header first, then the body its header counts.
+enum class PackageExtent { kFits, kHeaderCut, kBodyCut };
+PackageExtent ExtentOf(const uint8_t* header, size_t available);
+
+// One entry record inside a body, where the layout places its parts.
+struct EntryRecord {
+    const uint8_t* digest = nullptr;  // kDigestSize bytes: the MD5 of the contents
+    const uint8_t* name = nullptr;
+    uint32_t nameLength = 0;
+    const uint8_t* stream = nullptr;  // the zlib stream, padding after it included
+    uint32_t compressedLength = 0;
+    size_t next = 0;                  // offset of the following record within the body
+};
+
+// Reads the record at `offset` of a body of `bodyLength` bytes. False when its fixed part, its
+// name or its stream would run past the end of the body. No subtraction goes below zero, so
+// sizes near 4 GiB cannot wrap an offset back into the body.
+bool ReadEntryRecord(const uint8_t* body, size_t bodyLength, size_t offset, EntryRecord& record);
+
 }  // namespace linkmoor::package

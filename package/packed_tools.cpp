@@ -203,16 +203,12 @@ int CPackedTools::LoadBytes(const uint8_t* file, uint32_t size, int verifyOnly) 
 }
 
 int32_t CPackedTools::LoadPackage(const uint8_t* header, size_t available) {
-    // Every size is checked against what is left before it is used; the subtractions never go
-    // below zero, so sizes near 4 GiB cannot wrap an offset back into the buffer.
-    if (available < kHeaderSize) {
+    // Every size is checked against what is left before it is used.
+    if (ExtentOf(header, available) != PackageExtent::kFits) {
         return kPackageDamaged;
     }
     const uint32_t bodyLength = ReadLe32(header + kBodyLengthOffset);
     const uint32_t entryCount = ReadLe32(header + kEntryCountOffset);
-    if (bodyLength > available - kHeaderSize) {
-        return kPackageDamaged;
-    }
     const uint8_t* body = header + kHeaderSize;
     if (!DigestMatches(body, bodyLength, header + kBodyDigestOffset)) {
         return kPackageDamaged;
@@ -220,24 +216,13 @@ int32_t CPackedTools::LoadPackage(const uint8_t* header, size_t available) {
     try {
         size_t offset = 0;
         for (uint32_t i = 0; i < entryCount; ++i) {
-            if (bodyLength - offset < kEntryRecordSize) {
+            EntryRecord record;
+            if (!ReadEntryRecord(body, bodyLength, offset, record)) {
                 return kPackageDamaged;
             }
-            const uint8_t* record = body + offset;
-            const uint32_t compressedLength = ReadLe32(record + kEntryCompressedLengthOffset);
-            const uint32_t nameLength = ReadLe32(record + kEntryNameLengthOffset);
-            size_t left = bodyLength - offset - kEntryRecordSize;
-            if (nameLength > left) {
-                return kPackageDamaged;
-            }
-            left -= nameLength;
-            if (compressedLength > left) {
-                return kPackageDamaged;
-            }
-            const uint8_t* name = record + kEntryRecordSize;
             CInflatedParts parts;
             const Inflated inflated = InflateParts(m_outBuffer.get(), m_outBufferSize,
-                                                   name + nameLength, compressedLength, parts);
+                                                   record.stream, record.compressedLength, parts);
             if (inflated == Inflated::kNoMemory) {
                 return kPackageNoMemory;
             }
@@ -254,13 +239,13 @@ int32_t CPackedTools::LoadPackage(const uint8_t* header, size_t available) {
                 return kPackageNoMemory;
             }
             parts.MoveTo(entry.data.get(), m_outBuffer.get(), m_outBufferSize);
-            if (!DigestMatches(entry.data.get(), entry.size, record + kEntryDigestOffset)) {
+            if (!DigestMatches(entry.data.get(), entry.size, record.digest)) {
                 return kPackageDamaged;  // the block goes with `entry`
             }
             // A name seen before takes the later contents; its earlier block is released here.
-            m_files[std::string(reinterpret_cast<const char*>(name), nameLength)] =
+            m_files[std::string(reinterpret_cast<const char*>(record.name), record.nameLength)] =
                 std::move(entry);
-            offset += kEntryRecordSize + nameLength + compressedLength;
+            offset = record.next;
         }
     } catch (const std::bad_alloc&) {
         return kPackageNoMemory;

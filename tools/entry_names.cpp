@@ -3,6 +3,7 @@
 #include "tools/entry_names.h"
 
 #include "tools/file_io.h"
+#include "tools/utf8.h"
 
 #include <cctype>
 #include <cstring>
@@ -35,27 +36,38 @@ std::string WhyNotPlainName(const std::string& name) {
     }
     if (name.back() == '.' || name.back() == ' ') return "ends with a dot or blank, which Windows drops";
     if (IsReservedDeviceName(name)) return "is a device name reserved by Windows";
+    if (!IsUtf8(name)) return "is no UTF-8 text";
     return {};
+}
+
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return folded;
 }
 
 InputOperand SplitInputOperand(const std::string& operand) {
     size_t equals = operand.rfind('=');
-    if (equals == std::string::npos) return {operand, BaseName(operand)};
-    return {operand.substr(0, equals), operand.substr(equals + 1)};
+    if (equals == std::string::npos) return {operand, BaseName(operand), {}};
+    return {operand.substr(0, equals), operand.substr(equals + 1), {}};
 }
 
-std::vector<std::string> ParseListText(const std::string& text) {
-    std::vector<std::string> operands;
-    size_t start = 0;
-    while (start < text.size()) {
+std::vector<ListLine> ParseListText(const std::string& text) {
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    static const char kBlanks[] = " \t\r\f\v";
+    std::vector<ListLine> lines;
+    size_t start = text.compare(0, 3, kByteOrderMark) == 0 ? 3 : 0;
+    for (size_t number = 1; start < text.size(); ++number) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] != '#') operands.push_back(line);
+        const std::string line = text.substr(start, end - start);
         start = end + 1;
+        const size_t first = line.find_first_not_of(kBlanks);
+        if (first == std::string::npos || line[first] == '#') continue;
+        lines.push_back({number, line.substr(first, line.find_last_not_of(kBlanks) - first + 1)});
     }
-    return operands;
+    return lines;
 }
 
 bool ParseKeyByte(const std::string& text, uint8_t& key) {

@@ -1,7 +1,8 @@
 #pragma once
-// The package tool's file operations, one small layer per system (POSIX calls on Linux, Win32
-// ANSI calls on Windows) under portable command logic. Every operation reports failure as a
-// sentence for the user; an empty string means success.
+// The package tool's file operations, one small layer per system (POSIX calls on Linux, the wide
+// Win32 calls on Windows) under portable command logic. Paths and names are UTF-8 text on every
+// system. Every operation reports failure as a sentence for the user; an empty string means
+// success.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,11 +20,23 @@ enum class PathKind { kMissing, kFile, kFolder, kOther };
 // What stands at `path` (kMissing also when it cannot be examined).
 PathKind GetPathKind(const std::string& path);
 
+// What stands at `path`, its size for a file, and the system's words when it cannot be examined
+// ("No such file or directory").
+struct FileFacts {
+    PathKind kind = PathKind::kMissing;
+    uint64_t size = 0;
+    std::string problem;
+};
+FileFacts ExamineFile(const std::string& path);
+
 // The size of the file at `path` in bytes.
 std::string GetFileSize(const std::string& path, uint64_t& size);
 
 // Reads the whole file at `path`.
 std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
+
+// Reads standard input to its end.
+std::string ReadStandardInput(std::vector<uint8_t>& bytes);
 
 // True when both paths name the same existing file.
 bool IsSameFile(const std::string& a, const std::string& b);
@@ -35,17 +48,35 @@ struct ByteSpan {
 
 // Writes the pieces, in order, into a new temporary file in the folder of `path` and renames it
 // to `path` at the end, replacing an existing file only when `replace` is set. On any failure the
-// temporary file is removed: no partial output is ever left behind.
+// temporary file is removed: no partial output is ever left behind, also when the program is
+// interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows).
 std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace);
 
-// Creates the folder `path`; an existing folder is fine.
-std::string CreateFolder(const std::string& path);
+// Writes the pieces to standard output as they are (no line-end translation).
+std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
+
+// True when standard output is a terminal or console (no place for a package's bytes).
+bool StandardOutputIsTerminal();
+
+// Creates the folder `path`; an existing folder is fine. `created` tells whether it was made.
+std::string CreateFolder(const std::string& path, bool* created = nullptr);
+
+// Removes a file; removes a folder only when it is empty. False when the system refused.
+bool RemoveFile(const std::string& path);
+bool RemoveEmptyFolder(const std::string& path);
 
 // `folder`, the system's separator, `name`.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // The last component of `path` (after the last separator the system knows).
 std::string BaseName(const std::string& path);
+
+// Everything before the last component, or "." when `path` has no folder part.
+std::string FolderOf(const std::string& path);
+
+// True when `path` does not depend on the current folder (on Windows also "C:x" and "\x", which
+// depend on it only partly and are taken as they are).
+bool IsAbsolutePath(const std::string& path);
 
 // Windows' own text for a Windows error code, without its closing full stop; empty where the
 // system has none (always on Linux).
@@ -55,5 +86,9 @@ std::string SystemErrorText(uint32_t code);
 // (LoadFile on POSIX, Load on an open file handle on Windows). Returns the reader's result; a
 // file that cannot be opened leaves the reader's status at kPackageNotRead.
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly);
+
+// Sets the standard streams up for UTF-8 text: on Windows a console shows it through the wide
+// console calls, so names in any script print as they are; elsewhere nothing changes.
+void PrepareStandardStreams();
 
 }  // namespace linkmoor::tools

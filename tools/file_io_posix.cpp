@@ -5,6 +5,8 @@
 #include "package/packed_tools.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,27 +38,96 @@ private:
     int m_fd;
 };
 
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 mode_t CreationMode() {
     mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
 }
 
+// The temporary output being written, for the signal handler: it removes the file and ends the
+// program the way the signal would have. Only async-signal-safe calls happen in the handler.
+char g_temporary[PATH_MAX];
+volatile sig_atomic_t g_hasTemporary = 0;
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void RemoveTemporaryAndEnd(int signal) {
+    if (g_hasTemporary) ::unlink(g_temporary);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+void InstallInterruptCleanup() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signal : kInterrupts) {
+        struct sigaction action = {};
+        action.sa_handler = RemoveTemporaryAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (int other : kInterrupts) sigaddset(&action.sa_mask, other);
+        struct sigaction previous = {};
+        // A signal the caller ignores (nohup) stays ignored.
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// Names the temporary file to the handler while it exists.
+class CTemporaryRegistration {
+public:
+    explicit CTemporaryRegistration(const std::string& path) {
+        InstallInterruptCleanup();
+        if (path.size() >= sizeof(g_temporary)) return;
+        std::memcpy(g_temporary, path.c_str(), path.size() + 1);
+        g_hasTemporary = 1;
+    }
+    ~CTemporaryRegistration() { g_hasTemporary = 0; }
+    CTemporaryRegistration(const CTemporaryRegistration&) = delete;
+    CTemporaryRegistration& operator=(const CTemporaryRegistration&) = delete;
+};
+
+std::string WritePieces(int fd, const std::vector<ByteSpan>& pieces, const std::string& path) {
+    for (const ByteSpan& piece : pieces) {
+        size_t done = 0;
+        while (done < piece.size) {
+            ssize_t put = ::write(fd, piece.data + done, piece.size - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) return Describe("cannot write", path, errno);
+            done += static_cast<size_t>(put);
+        }
+    }
+    return {};
+}
+
+std::string ReadAll(int fd, std::vector<uint8_t>& bytes, const std::string& path) {
+    uint8_t chunk[1 << 16];
+    for (;;) {
+        ssize_t got = ::read(fd, chunk, sizeof(chunk));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return Describe("cannot read", path, errno);
+        if (got == 0) return {};
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+}
+
 }  // namespace
 
-PathKind GetPathKind(const std::string& path) {
+PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
+
+FileFacts ExamineFile(const std::string& path) {
+    FileFacts facts;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
-    if (S_ISREG(st.st_mode)) return PathKind::kFile;
-    if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
-    return PathKind::kOther;
+    if (::stat(path.c_str(), &st) != 0) {
+        facts.problem = std::strerror(errno);
+        return facts;
+    }
+    if (S_ISREG(st.st_mode)) {
+        facts.kind = PathKind::kFile;
+        facts.size = static_cast<uint64_t>(st.st_size);
+    } else {
+        facts.kind = S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
+    }
+    return facts;
 }
 
 std::string GetFileSize(const std::string& path, uint64_t& size) {
@@ -85,6 +156,8 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) 
     return {};
 }
 
+std::string ReadStandardInput(std::vector<uint8_t>& bytes) { return ReadAll(STDIN_FILENO, bytes, "-"); }
+
 bool IsSameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
@@ -92,41 +165,49 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
-    std::string temp = FolderOf(path) + "/.linkmoor-pack-XXXXXX";
-    CFd fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0) return Describe("cannot create a temporary file beside", path, errno);
-
+    std::string temp = JoinPath(FolderOf(path), ".linkmoor-pack-XXXXXX");
     std::string error;
-    for (const ByteSpan& piece : pieces) {
-        size_t done = 0;
-        while (error.empty() && done < piece.size) {
-            ssize_t put = ::write(fd.Get(), piece.data + done, piece.size - done);
-            if (put < 0 && errno == EINTR) continue;
-            if (put < 0) error = Describe("cannot write", path, errno);
-            else done += static_cast<size_t>(put);
+    {
+        CFd fd(::mkstemp(temp.data()));
+        if (fd.Get() < 0) return Describe("cannot create a temporary file beside", path, errno);
+        CTemporaryRegistration registration(temp);
+        error = WritePieces(fd.Get(), pieces, path);
+        if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
+        if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);
+        if (fd.Close() != 0 && error.empty()) error = Describe("cannot write", path, errno);
+        if (error.empty()) {
+            if (replace) {
+                if (::rename(temp.c_str(), path.c_str()) != 0) error = Describe("cannot create", path, errno);
+            } else if (::link(temp.c_str(), path.c_str()) != 0) {
+                // A link never replaces: an output that appeared meanwhile stays untouched.
+                error = Describe("cannot create", path, errno);
+            }
         }
+        if (!error.empty() || !replace) ::unlink(temp.c_str());
     }
-    if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
-    if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);
-    if (fd.Close() != 0 && error.empty()) error = Describe("cannot write", path, errno);
-    if (error.empty()) {
-        if (replace) {
-            if (::rename(temp.c_str(), path.c_str()) != 0) error = Describe("cannot create", path, errno);
-        } else if (::link(temp.c_str(), path.c_str()) != 0) {
-            // A link never replaces: an output that appeared meanwhile stays untouched.
-            error = Describe("cannot create", path, errno);
-        }
-    }
-    if (!error.empty() || !replace) ::unlink(temp.c_str());
     return error;
 }
 
-std::string CreateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) return {};
+std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces) {
+    return WritePieces(STDOUT_FILENO, pieces, "standard output");
+}
+
+bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+std::string CreateFolder(const std::string& path, bool* created) {
+    if (created) *created = false;
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        if (created) *created = true;
+        return {};
+    }
     int error = errno;
     if (error == EEXIST && GetPathKind(path) == PathKind::kFolder) return {};
     return Describe("cannot create the folder", path, error);
 }
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RemoveEmptyFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
@@ -137,6 +218,15 @@ std::string BaseName(const std::string& path) {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly) {
     // A folder opens for reading here but holds no bytes; on Windows it does not open at all.
@@ -149,5 +239,8 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
 
 // Linux has no text for Windows error codes.
 std::string SystemErrorText(uint32_t) { return std::string(); }
+
+// A terminal takes UTF-8 as it is.
+void PrepareStandardStreams() {}
 
 }  // namespace linkmoor::tools

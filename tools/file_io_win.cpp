@@ -1,17 +1,30 @@
-// The package tool's file layer on Windows: Win32 ANSI calls, every handle owned.
+// The package tool's file layer on Windows: the wide Win32 calls (so names outside the ANSI code
+// page work), every handle owned.
 
 #include "tools/file_io.h"
 
 #include "diagnostics/unique_handle.h"
 #include "package/packed_tools.h"
+#include "tools/wide_text.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <iostream>
 #include <limits>
+#include <streambuf>
 
 namespace linkmoor::tools {
 namespace {
+
+// The wide form of a UTF-8 path. Text that is no UTF-8 becomes a name every call refuses
+// (ERROR_INVALID_NAME), never a guess at another file.
+std::wstring Wide(const std::string& path) {
+    std::wstring wide;
+    if (!WideFromUtf8(path, wide)) wide = L"?";
+    return wide;
+}
 
 // "what 'path': system text (error n)"; `error` is read by the caller right after the failing call.
 std::string Describe(const std::string& what, const std::string& path, DWORD error) {
@@ -21,26 +34,165 @@ std::string Describe(const std::string& what, const std::string& path, DWORD err
     return result + "(error " + std::to_string(error) + ")";
 }
 
-std::string FolderOf(const std::string& path) {
-    size_t sep = path.find_last_of("/\\:");
-    if (sep == std::string::npos) return ".";
-    if (path[sep] == ':' || sep == 0 || path[sep - 1] == ':') return path.substr(0, sep + 1);
-    return path.substr(0, sep);
+UniqueFile OpenForReading(const std::string& path) {
+    return UniqueFile(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-UniqueFile OpenForReading(const std::string& path) {
-    return UniqueFile(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::string WritePieces(HANDLE file, const std::vector<ByteSpan>& pieces, const std::string& path) {
+    for (const ByteSpan& piece : pieces) {
+        size_t done = 0;
+        while (done < piece.size) {
+            DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 24));
+            DWORD put = 0;
+            if (!::WriteFile(file, piece.data + done, want, &put, nullptr) || put == 0)
+                return Describe("cannot write", path, ::GetLastError());
+            done += put;
+        }
+    }
+    return {};
+}
+
+// The temporary output being written, for the console control handler, which Windows runs on a
+// thread of its own: it removes the file and lets the default handler end the process. The
+// writer opens the file with FILE_SHARE_DELETE, so the deletion takes effect when the process's
+// handle closes at its end. The lock keeps the handler from deleting while the writer renames.
+class CInterruptCleanup {
+public:
+    static CInterruptCleanup& Instance() {
+        static CInterruptCleanup* instance = new CInterruptCleanup();  // lives until the process ends
+        return *instance;
+    }
+
+    void Register(const std::wstring& path) {
+        ::EnterCriticalSection(&m_lock);
+        m_path = path;
+        ::LeaveCriticalSection(&m_lock);
+    }
+
+    // Runs `rename` unless the handler has removed the file already; forgets the file either way.
+    template <typename Rename>
+    bool RenameAndForget(Rename rename) {
+        ::EnterCriticalSection(&m_lock);
+        const bool present = !m_path.empty();
+        const bool renamed = present && rename();
+        m_path.clear();
+        ::LeaveCriticalSection(&m_lock);
+        return renamed;
+    }
+
+    void Forget() {
+        ::EnterCriticalSection(&m_lock);
+        m_path.clear();
+        ::LeaveCriticalSection(&m_lock);
+    }
+
+private:
+    CInterruptCleanup() {
+        ::InitializeCriticalSection(&m_lock);
+        ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    }
+
+    static BOOL WINAPI OnConsoleEvent(DWORD) {
+        CInterruptCleanup& self = Instance();
+        ::EnterCriticalSection(&self.m_lock);
+        if (!self.m_path.empty()) ::DeleteFileW(self.m_path.c_str());
+        self.m_path.clear();
+        ::LeaveCriticalSection(&self.m_lock);
+        return FALSE;  // the default handler ends the process
+    }
+
+    CRITICAL_SECTION m_lock;
+    std::wstring m_path;
+};
+
+// UTF-8 text to a console through WriteConsoleW, a line at a time; a character whose bytes are
+// split between two writes waits for the rest.
+class CConsoleBuffer : public std::streambuf {
+public:
+    explicit CConsoleBuffer(HANDLE console) : m_console(console) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) {
+            m_pending += char(c);
+            if (c == '\n') Flush();
+        }
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        m_pending.append(text, size_t(count));
+        if (std::memchr(text, '\n', size_t(count))) Flush();
+        return count;
+    }
+    int sync() override {
+        Flush();
+        return 0;
+    }
+
+private:
+    void Flush() {
+        // Hold back the bytes of a character that is not complete yet.
+        size_t complete = m_pending.size();
+        for (size_t back = 1; back <= 3 && back <= m_pending.size(); ++back) {
+            const unsigned char c = static_cast<unsigned char>(m_pending[m_pending.size() - back]);
+            if ((c & 0xC0) != 0x80) {
+                const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+                if (need > back) complete = m_pending.size() - back;
+                break;
+            }
+        }
+        std::wstring wide;
+        if (!WideFromUtf8(m_pending.substr(0, complete), wide)) {
+            // Not UTF-8: shown in the console's own code page, as the bytes would be.
+            DWORD written = 0;
+            ::WriteConsoleA(m_console, m_pending.data(), DWORD(complete), &written, nullptr);
+        } else if (!wide.empty()) {
+            DWORD written = 0;
+            ::WriteConsoleW(m_console, wide.data(), DWORD(wide.size()), &written, nullptr);
+        }
+        m_pending.erase(0, complete);
+    }
+
+    HANDLE m_console;
+    std::string m_pending;
+};
+
+// A console standard handle gets a CConsoleBuffer; a file or pipe keeps the bytes.
+void UseConsoleFor(DWORD standardHandle, std::ostream& stream) {
+    HANDLE handle = ::GetStdHandle(standardHandle);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return;
+    stream.flush();
+    stream.rdbuf(new CConsoleBuffer(handle));  // lives until the process ends, as the stream does
 }
 
 }  // namespace
 
-PathKind GetPathKind(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kFolder;
-    if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kOther;
-    return PathKind::kFile;
+PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
+
+FileFacts ExamineFile(const std::string& path) {
+    FileFacts facts;
+    const std::wstring wide = Wide(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        facts.problem = SystemErrorText(::GetLastError());
+        return facts;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        facts.kind = PathKind::kFolder;
+        return facts;
+    }
+    // Devices (CON, NUL, COM1...) answer too: only a file on a disk is a file.
+    UniqueFile file(::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    if (file && ::GetFileType(file.Get()) != FILE_TYPE_DISK) {
+        facts.kind = PathKind::kOther;
+        return facts;
+    }
+    facts.kind = PathKind::kFile;
+    facts.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    return facts;
 }
 
 std::string GetFileSize(const std::string& path, uint64_t& size) {
@@ -74,6 +226,21 @@ std::string ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) 
     return {};
 }
 
+std::string ReadStandardInput(std::vector<uint8_t>& bytes) {
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    uint8_t chunk[1 << 16];
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(input, chunk, sizeof(chunk), &got, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_BROKEN_PIPE) return {};  // the writer has closed the pipe: the end
+            return Describe("cannot read", "-", error);
+        }
+        if (got == 0) return {};
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+}
+
 bool IsSameFile(const std::string& a, const std::string& b) {
     UniqueFile fa = OpenForReading(a);
     UniqueFile fb = OpenForReading(b);
@@ -85,40 +252,61 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 }
 
 std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
-    char temp[MAX_PATH] = {};
-    if (!::GetTempFileNameA(FolderOf(path).c_str(), "lmp", 0, temp))
+    CInterruptCleanup& cleanup = CInterruptCleanup::Instance();
+    wchar_t temp[MAX_PATH] = {};
+    if (!::GetTempFileNameW(Wide(FolderOf(path)).c_str(), L"lmp", 0, temp))
         return Describe("cannot create a temporary file beside", path, ::GetLastError());
+    cleanup.Register(temp);
 
     std::string error;
     {
-        UniqueFile file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
+        UniqueFile file(::CreateFileW(temp, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) error = Describe("cannot write", path, ::GetLastError());
-        for (const ByteSpan& piece : pieces) {
-            size_t done = 0;
-            while (error.empty() && done < piece.size) {
-                DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 24));
-                DWORD put = 0;
-                if (!::WriteFile(file.Get(), piece.data + done, want, &put, nullptr) || put == 0)
-                    error = Describe("cannot write", path, ::GetLastError());
-                done += put;
-            }
-        }
+        if (error.empty()) error = WritePieces(file.Get(), pieces, path);
         if (error.empty() && !::FlushFileBuffers(file.Get())) error = Describe("cannot write", path, ::GetLastError());
     }
-    // Without MOVEFILE_REPLACE_EXISTING the move fails on an output that appeared meanwhile.
-    if (error.empty() && !::MoveFileExA(temp, path.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
-        error = Describe("cannot create", path, ::GetLastError());
-    if (!error.empty()) ::DeleteFileA(temp);
+    if (error.empty()) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails on an output that appeared meanwhile.
+        DWORD moveError = ERROR_OPERATION_ABORTED;
+        const bool moved = cleanup.RenameAndForget([&] {
+            if (::MoveFileExW(temp, Wide(path).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+            moveError = ::GetLastError();
+            return false;
+        });
+        if (!moved) error = Describe("cannot create", path, moveError);
+    }
+    if (!error.empty()) {
+        cleanup.Forget();
+        ::DeleteFileW(temp);
+    }
     return error;
 }
 
-std::string CreateFolder(const std::string& path) {
-    if (::CreateDirectoryA(path.c_str(), nullptr)) return {};
+std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces) {
+    std::cout.flush();
+    return WritePieces(::GetStdHandle(STD_OUTPUT_HANDLE), pieces, "standard output");
+}
+
+bool StandardOutputIsTerminal() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+std::string CreateFolder(const std::string& path, bool* created) {
+    if (created) *created = false;
+    if (::CreateDirectoryW(Wide(path).c_str(), nullptr)) {
+        if (created) *created = true;
+        return {};
+    }
     DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS && GetPathKind(path) == PathKind::kFolder) return {};
     return Describe("cannot create the folder", path, error);
 }
+
+bool RemoveFile(const std::string& path) { return ::DeleteFileW(Wide(path).c_str()) != 0; }
+
+bool RemoveEmptyFolder(const std::string& path) { return ::RemoveDirectoryW(Wide(path).c_str()) != 0; }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/' || folder.back() == ':'))
@@ -131,14 +319,25 @@ std::string BaseName(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
+std::string FolderOf(const std::string& path) {
+    size_t sep = path.find_last_of("/\\:");
+    if (sep == std::string::npos) return ".";
+    if (path[sep] == ':' || sep == 0 || path[sep - 1] == ':') return path.substr(0, sep + 1);
+    return path.substr(0, sep);
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    return (!path.empty() && (path[0] == '\\' || path[0] == '/')) || (path.size() >= 2 && path[1] == ':');
+}
+
 std::string SystemErrorText(uint32_t code) {
-    char text[512] = {};
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                    code, 0, text, sizeof(text), nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                          text[length - 1] == '.'))
-        text[--length] = '\0';
-    return std::string(text, length);
+    wchar_t text[512] = {};
+    DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                    text, sizeof(text) / sizeof(text[0]), nullptr);
+    while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ' ||
+                          text[length - 1] == L'.'))
+        --length;
+    return Utf8FromWide(text, length);
 }
 
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly) {
@@ -148,6 +347,11 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
         return 0;
     }
     return reader.Load(file.Get(), verifyOnly);
+}
+
+void PrepareStandardStreams() {
+    UseConsoleFor(STD_OUTPUT_HANDLE, std::cout);
+    UseConsoleFor(STD_ERROR_HANDLE, std::cerr);
 }
 
 }  // namespace linkmoor::tools

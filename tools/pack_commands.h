@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/command_line.h"
+
 namespace linkmoor::package {
 struct PackageInput;
 }
@@ -15,21 +17,6 @@ namespace linkmoor::tools {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // create, append or extract refused or failed
 inline constexpr int kExitUsage = 64;  // the command line is not understood
-
-extern const char kUsage[];
-
-struct CommandLine {
-    std::string command;
-    std::vector<std::string> operands;
-    bool force = false;
-    bool keyGiven = false;
-    uint8_t key = 0;
-    std::vector<std::string> listFiles;
-    std::string error;  // set when the command line is not understood
-};
-
-// Options: --force, --key N, --list FILE; "--" ends the options.
-CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Runs one command; messages go to `out` (results) and `err` (failures). Returns the exit code.
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

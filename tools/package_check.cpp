@@ -16,64 +16,97 @@ namespace {
 
 constexpr bool kGenerations[] = {true, false};  // Windows 10 and later first
 
+}  // namespace
+
 const char* GenerationLabel(bool windows10OrNewer) {
     return windows10OrNewer ? kWindows10Label : kOlderWindowsLabel;
 }
 
-}  // namespace
+std::string MachinesVerdict(const CheckCounts& counts) {
+    return counts.failingMachines == 0 ? std::string("every machine runs")
+                                       : std::to_string(counts.failingMachines) + " of " +
+                                             std::to_string(counts.machines) + " machines would stop";
+}
+
+std::string CountsText(const CheckCounts& counts) {
+    return "(errors " + std::to_string(counts.errors) + ", warnings " + std::to_string(counts.warnings) +
+           ", unused " + std::to_string(counts.unused) + ")";
+}
 
 std::string CheckSummary(const CheckCounts& counts) {
-    std::string summary = counts.failingMachines == 0
-                              ? std::string("check passed: every machine runs")
-                              : "check failed: " + std::to_string(counts.failingMachines) + " of " +
-                                    std::to_string(counts.machines) + " machines would stop";
-    return summary + " (errors " + std::to_string(counts.errors) + ", warnings " + std::to_string(counts.warnings) +
-           ", unused " + std::to_string(counts.unused) + ")";
+    return std::string(counts.failingMachines == 0 ? "check passed: " : "check failed: ") + MachinesVerdict(counts) +
+           " " + CountsText(counts);
 }
 
 int CheckExitCode(const CheckCounts& counts) {
     return counts.failingMachines == 0 ? 0 : kExitMachineFails;
 }
 
-CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out) {
-    CheckCounts counts;
+CheckResult CheckPackage(const CPackedTools& reader) {
+    CheckResult result;
+    CheckCounts& counts = result.counts;
     std::set<std::string, CPackedTools::ByteLess> asked;
     for (Architecture architecture : kArchitectures) {
         for (bool windows10OrNewer : kGenerations) {
-            const std::string machine =
-                std::string(NamesOf(architecture).folder) + " " + GenerationLabel(windows10OrNewer) + " ";
+            MachineRun machine;
+            machine.architecture = architecture;
+            machine.windows10OrNewer = windows10OrNewer;
+            machine.label = std::string(NamesOf(architecture).folder) + " " + GenerationLabel(windows10OrNewer);
             ++counts.machines;
-            bool stopped = false;
             for (const RunFile& file : RunFiles(architecture, windows10OrNewer)) {
                 asked.insert(file.entry);
                 const uint8_t* data = nullptr;
                 uint32_t size = 0;
                 // The launcher's own lookup: exact, case-sensitive names.
                 const bool present = reader.GetFile(file.entry.c_str(), &data, &size) != 0;
+                FileFate fate = FileFate::kUnpack;
                 if (present) {
-                    out << machine << (stopped ? "not reached " : "unpack ") << file.entry << " -> " << file.target
-                        << "\n";
+                    if (machine.stops) fate = FileFate::kNotReached;
                 } else if (file.optional) {
                     ++counts.warnings;
-                    out << machine << "warning: missing " << file.entry << ": the optional OpenSSL library "
-                        << file.target << " is not written\n";
+                    fate = FileFate::kMissingOptional;
                 } else {
                     ++counts.errors;
-                    out << machine << "error: missing " << file.entry << " for " << file.target
-                        << ": the launcher would stop with the installation error Module: " << raising::kModuleRun
-                        << " Line " << raising::kLineMissingEntry << " on this machine\n";
-                    stopped = true;
+                    fate = FileFate::kMissing;
+                    machine.stops = true;
                 }
+                machine.files.push_back({file, fate});
             }
-            if (stopped) ++counts.failingMachines;
+            if (machine.stops) ++counts.failingMachines;
+            result.machines.push_back(std::move(machine));
         }
     }
     for (const auto& [name, entry] : reader.m_files) {
         if (asked.count(name)) continue;
         ++counts.unused;
-        out << "unused " << name << "\n";
+        result.unused.push_back(name);
     }
-    return counts;
+    return result;
+}
+
+CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out) {
+    const CheckResult result = CheckPackage(reader);
+    for (const MachineRun& machine : result.machines) {
+        for (const MachineFile& item : machine.files) {
+            const RunFile& file = item.file;
+            out << machine.label << " ";
+            switch (item.fate) {
+                case FileFate::kUnpack: out << "unpack " << file.entry << " -> " << file.target << "\n"; break;
+                case FileFate::kNotReached: out << "not reached " << file.entry << " -> " << file.target << "\n"; break;
+                case FileFate::kMissingOptional:
+                    out << "warning: missing " << file.entry << ": the optional OpenSSL library " << file.target
+                        << " is not written\n";
+                    break;
+                case FileFate::kMissing:
+                    out << "error: missing " << file.entry << " for " << file.target
+                        << ": the launcher would stop with the installation error Module: " << raising::kModuleRun
+                        << " Line " << raising::kLineMissingEntry << " on this machine\n";
+                    break;
+            }
+        }
+    }
+    for (const std::string& name : result.unused) out << "unused " << name << "\n";
+    return result.counts;
 }
 
 }  // namespace linkmoor::tools

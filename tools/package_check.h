@@ -5,8 +5,10 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "run/architecture.h"
+#include "run/module_table.h"
 
 namespace linkmoor {
 class CPackedTools;
@@ -29,6 +31,39 @@ struct CheckCounts {
     int unused = 0;           // package entries no run asks for
 };
 
+// What happens to one file of a machine's run.
+enum class FileFate {
+    kUnpack,           // the entry is there and the run writes it
+    kMissing,          // a required entry is missing: the run stops here
+    kMissingOptional,  // an optional OpenSSL library is missing: the run goes on without it
+    kNotReached,       // the entry is there, but the run has stopped before it
+};
+
+struct MachineFile {
+    RunFile file;
+    FileFate fate;
+};
+
+struct MachineRun {
+    Architecture architecture = Architecture::X86;
+    bool windows10OrNewer = true;
+    std::string label;  // "x86 win10+"
+    bool stops = false;
+    std::vector<MachineFile> files;  // in the order the run writes them
+};
+
+struct CheckResult {
+    std::vector<MachineRun> machines;
+    std::vector<std::string> unused;  // in the reader's index order
+    CheckCounts counts;
+};
+
+// Every machine's run looked up in a loaded package with the launcher's own lookup.
+CheckResult CheckPackage(const CPackedTools& reader);
+
+// The label of a Windows generation ("win10+", "win-older").
+const char* GenerationLabel(bool windows10OrNewer);
+
 // Writes one line per file of every machine's run, then one line per unused entry, to `out`:
 //   <arch> <generation> unpack <entry> -> <target>
 //   <arch> <generation> error: missing <entry> for <target>: ...
@@ -42,6 +77,10 @@ CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out);
 //   "check passed: every machine runs (errors 0, warnings W, unused U)"
 //   "check failed: F of M machines would stop (errors E, warnings W, unused U)"
 std::string CheckSummary(const CheckCounts& counts);
+// What the machines' runs come to, as in the summary: "every machine runs" or "F of M machines
+// would stop"; and the counts: "(errors E, warnings W, unused U)".
+std::string MachinesVerdict(const CheckCounts& counts);
+std::string CountsText(const CheckCounts& counts);
 
 // The exit code of a check of a valid package: kExitMachineFails when any machine would stop.
 int CheckExitCode(const CheckCounts& counts);

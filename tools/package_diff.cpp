@@ -3,8 +3,7 @@
 #include <cstring>
 #include <ostream>
 
-#include "package/package_format.h"
-#include "package/packed_tools.h"
+#include "package/pe_headers.h"
 
 namespace linkmoor::tools {
 
@@ -16,56 +15,123 @@ bool SameContents(const CPackedTools::Entry& a, const CPackedTools::Entry& b) {
 
 const char* Verdict(bool identical) { return identical ? "identical" : "differ"; }
 
+bool SameRange(const uint8_t* a, const uint8_t* b, size_t from, size_t to) {
+    return from >= to || std::memcmp(a + from, b + from, to - from) == 0;
+}
+
+// Two executables of one size that differ, compared again without the fields signing writes.
+bool SameButSignatureFields(const uint8_t* a, const uint8_t* b, size_t size) {
+    const package::PeHeaders headers = package::ReadPeHeaders(a, size);
+    if (headers.stop != package::PeHeaders::Stop::kComplete) return false;
+    const package::PeHeaders other = package::ReadPeHeaders(b, size);
+    if (other.stop != headers.stop || other.peAt != headers.peAt || other.magic != headers.magic) return false;
+    const uint64_t checksum = headers.optionalAt + package::kCheckSumOffset;
+    const uint64_t entry = headers.optionalAt + package::SecurityEntryOffset(headers.magic);
+    if (!package::Fits(size, entry, package::kDirectoryEntrySize)) return false;
+    return SameRange(a, b, 0, size_t(checksum)) &&
+           SameRange(a, b, size_t(checksum + package::kCheckSumSize), size_t(entry)) &&
+           SameRange(a, b, size_t(entry + package::kDirectoryEntrySize), size);
+}
+
 }  // namespace
 
-DiffCounts WriteEntryDiff(const CPackedTools& older, const CPackedTools& newer, std::ostream& out) {
-    DiffCounts counts;
+std::vector<EntryDifference> CompareEntries(const CPackedTools& older, const CPackedTools& newer) {
+    std::vector<EntryDifference> differences;
     // Both indexes are ordered alike: one walk over the two, as a merge.
     auto o = older.m_files.begin();
     auto n = newer.m_files.begin();
     const CPackedTools::ByteLess less;
     while (o != older.m_files.end() || n != newer.m_files.end()) {
         if (n == newer.m_files.end() || (o != older.m_files.end() && less(o->first, n->first))) {
-            out << "removed " << o->first << ": " << o->second.size << " bytes\n";
-            ++counts.removed;
+            differences.push_back({o->first, EntryChange::kRemoved, &o->second, nullptr});
             ++o;
         } else if (o == older.m_files.end() || less(n->first, o->first)) {
-            out << "added " << n->first << ": " << n->second.size << " bytes\n";
-            ++counts.added;
+            differences.push_back({n->first, EntryChange::kAdded, nullptr, &n->second});
             ++n;
         } else {
-            if (SameContents(o->second, n->second)) {
-                ++counts.same;
-            } else {
-                out << "changed " << o->first << ": " << o->second.size << " -> "
-                    << n->second.size << " bytes\n";
-                ++counts.changed;
-            }
+            const EntryChange change = SameContents(o->second, n->second) ? EntryChange::kSame : EntryChange::kChanged;
+            differences.push_back({o->first, change, &o->second, &n->second});
             ++o;
             ++n;
+        }
+    }
+    return differences;
+}
+
+DiffCounts CountChanges(const std::vector<EntryDifference>& differences) {
+    DiffCounts counts;
+    for (const EntryDifference& d : differences) {
+        switch (d.change) {
+            case EntryChange::kSame: ++counts.same; break;
+            case EntryChange::kChanged: ++counts.changed; break;
+            case EntryChange::kAdded: ++counts.added; break;
+            case EntryChange::kRemoved: ++counts.removed; break;
         }
     }
     return counts;
 }
 
-PackageParts SplitAtPackage(const std::vector<uint8_t>& file) {
-    PackageParts parts;
-    const size_t header = package::FindHeader(file.data(), file.size());
-    if (header == package::kNotFound) return parts;
-    const uint64_t end = header + package::PackageLength(file.data() + header);
-    if (end > file.size()) return parts;
-    parts.before.assign(file.begin(), file.begin() + header);
-    parts.package.assign(file.begin() + header, file.begin() + size_t(end));
-    return parts;
+void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostream& out) {
+    for (const EntryDifference& d : differences) {
+        switch (d.change) {
+            case EntryChange::kSame: break;
+            case EntryChange::kChanged:
+                out << "changed " << d.name << ": " << d.older->size << " -> " << d.newer->size << " bytes\n";
+                break;
+            case EntryChange::kAdded: out << "added " << d.name << ": " << d.newer->size << " bytes\n"; break;
+            case EntryChange::kRemoved: out << "removed " << d.name << ": " << d.older->size << " bytes\n"; break;
+        }
+    }
 }
 
-std::string DiffSummary(const DiffCounts& counts, const PackageParts& older,
-                        const PackageParts& newer) {
-    return "entries same " + std::to_string(counts.same) + ", changed " +
-           std::to_string(counts.changed) + ", added " + std::to_string(counts.added) +
-           ", removed " + std::to_string(counts.removed) + "; package bytes " +
-           Verdict(older.package == newer.package) + "; bytes before the package " +
-           Verdict(older.before == newer.before);
+BytesDiff CompareBytes(const FileParts& older, const FileParts& newer) {
+    const uint8_t* a = older.bytes->data();
+    const uint8_t* b = newer.bytes->data();
+    BytesDiff diff;
+    const uint64_t aLength = older.packageEnd - older.packageAt;
+    const uint64_t bLength = newer.packageEnd - newer.packageAt;
+    diff.packageSame = aLength == bLength && std::memcmp(a + older.packageAt, b + newer.packageAt, size_t(aLength)) == 0;
+    if (older.packageAt != newer.packageAt) {
+        diff.before = BeforeDiff::kDiffer;
+    } else if (std::memcmp(a, b, older.packageAt) != 0) {
+        diff.before = SameButSignatureFields(a, b, older.packageAt) ? BeforeDiff::kSignatureFieldsOnly : BeforeDiff::kDiffer;
+    }
+    const size_t aAfter = older.bytes->size() - size_t(older.packageEnd);
+    const size_t bAfter = newer.bytes->size() - size_t(newer.packageEnd);
+    diff.afterSame = aAfter == bAfter && std::memcmp(a + older.packageEnd, b + newer.packageEnd, aAfter) == 0;
+    diff.anySigned = older.isSigned || newer.isSigned;
+    return diff;
+}
+
+bool BytesDiff::SignatureOnly() const {
+    if (Identical() || !packageSame || before == BeforeDiff::kDiffer) return false;
+    // What follows the package is the signature only when a file is signed.
+    return afterSame || anySigned;
+}
+
+const char* BeforeWords(BeforeDiff before) {
+    switch (before) {
+        case BeforeDiff::kIdentical: return "identical";
+        case BeforeDiff::kSignatureFieldsOnly: return "differ only in the signature fields";
+        case BeforeDiff::kDiffer: break;
+    }
+    return "differ";
+}
+
+std::string DiffSummary(const DiffCounts& counts, const BytesDiff& bytes) {
+    std::string summary = "entries same " + std::to_string(counts.same) + ", changed " +
+                          std::to_string(counts.changed) + ", added " + std::to_string(counts.added) +
+                          ", removed " + std::to_string(counts.removed) + "; package bytes " +
+                          Verdict(bytes.packageSame) + "; bytes before the package " + BeforeWords(bytes.before) +
+                          "; bytes after the package " + Verdict(bytes.afterSame);
+    if (counts.Identical() && bytes.SignatureOnly()) summary += "; only the signature differs";
+    return summary;
+}
+
+int DiffExitCode(const DiffCounts& counts, const BytesDiff& bytes) {
+    if (!counts.Identical()) return kExitEntriesDiffer;
+    if (bytes.Identical()) return 0;
+    return bytes.SignatureOnly() ? kExitOnlySignatureDiffers : kExitBytesDiffer;
 }
 
 }  // namespace linkmoor::tools

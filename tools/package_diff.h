@@ -1,7 +1,7 @@
 #pragma once
 // `linkmoor-pack diff`: what changed between two launchers or packages, entry by entry, and
-// whether their bytes are the same where it matters for a rebuild: the package itself and the
-// executable in front of it.
+// whether their bytes are the same: the package itself, the executable in front of it, and what
+// follows it (a signature). A difference only in the signature's bytes is told apart.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,14 +9,27 @@
 #include <string>
 #include <vector>
 
-namespace linkmoor {
-class CPackedTools;
-}
+#include "package/packed_tools.h"
 
 namespace linkmoor::tools {
 
 // Both packages are valid, and their entries differ in name or contents.
 inline constexpr int kExitEntriesDiffer = 6;
+// The entries are the same, but the package bytes, the launcher in front or the bytes after the
+// package differ (beyond the signature).
+inline constexpr int kExitBytesDiffer = 10;
+// Only the signature differs: the certificate table after the package and the two header fields
+// signing writes (the checksum and the certificate table's directory entry).
+inline constexpr int kExitOnlySignatureDiffers = 11;
+
+enum class EntryChange { kSame, kChanged, kAdded, kRemoved };
+
+struct EntryDifference {
+    std::string name;
+    EntryChange change;
+    const CPackedTools::Entry* older;  // null when added
+    const CPackedTools::Entry* newer;  // null when removed
+};
 
 struct DiffCounts {
     size_t same = 0;
@@ -26,24 +39,47 @@ struct DiffCounts {
     bool Identical() const { return changed == 0 && added == 0 && removed == 0; }
 };
 
+// Every name of both indexes, in the reader's index order. Both readers hold a loaded package.
+std::vector<EntryDifference> CompareEntries(const CPackedTools& older, const CPackedTools& newer);
+DiffCounts CountChanges(const std::vector<EntryDifference>& differences);
+
 // Writes one line per entry that differs, in the reader's index order, to `out`:
 //   changed <name>: <older size> -> <newer size> bytes
 //   added <name>: <size> bytes
 //   removed <name>: <size> bytes
-// Both readers hold a loaded package.
-DiffCounts WriteEntryDiff(const CPackedTools& older, const CPackedTools& newer, std::ostream& out);
+void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostream& out);
 
-// A file holding a valid package, cut where the package starts and ends.
-struct PackageParts {
-    std::vector<uint8_t> before;   // the executable the package is appended to (empty for a
-                                   // package file)
-    std::vector<uint8_t> package;  // header and body
+// A file holding a valid package, with where the package starts and ends.
+struct FileParts {
+    const std::vector<uint8_t>* bytes;
+    size_t packageAt;
+    uint64_t packageEnd;
+    bool isSigned;  // its PE headers name a certificate table
 };
-PackageParts SplitAtPackage(const std::vector<uint8_t>& file);
+
+enum class BeforeDiff { kIdentical, kSignatureFieldsOnly, kDiffer };
+
+struct BytesDiff {
+    bool packageSame = true;
+    BeforeDiff before = BeforeDiff::kIdentical;
+    bool afterSame = true;
+    bool anySigned = false;
+    // Nothing but the signature's bytes differ (entries aside).
+    bool SignatureOnly() const;
+    bool Identical() const { return packageSame && before == BeforeDiff::kIdentical && afterSame; }
+};
+
+BytesDiff CompareBytes(const FileParts& older, const FileParts& newer);
 
 // "entries same S, changed C, added A, removed R; package bytes identical|differ; bytes before
-// the package identical|differ"
-std::string DiffSummary(const DiffCounts& counts, const PackageParts& older,
-                        const PackageParts& newer);
+// the package identical|differ|differ only in the signature fields; bytes after the package
+// identical|differ[; only the signature differs]"
+std::string DiffSummary(const DiffCounts& counts, const BytesDiff& bytes);
+
+// 0 when nothing differs, else kExitEntriesDiffer, kExitOnlySignatureDiffers or kExitBytesDiffer.
+int DiffExitCode(const DiffCounts& counts, const BytesDiff& bytes);
+
+// The words of a BeforeDiff as the summary uses them.
+const char* BeforeWords(BeforeDiff before);
 
 }  // namespace linkmoor::tools

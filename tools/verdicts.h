@@ -17,6 +17,11 @@ inline constexpr int kExitDamaged = 1;
 inline constexpr int kExitNotRead = 2;
 inline constexpr int kExitNoMemory = 3;
 inline constexpr int kExitUnknownStatus = 4;
+// The package is valid, but what stands before it is no complete 32-bit Windows executable: no
+// machine can start the file (verify, check).
+inline constexpr int kExitNotLauncher = 8;
+// check: a package file, with no launcher in front.
+inline constexpr int kExitPackageWithoutLauncher = 9;
 
 const char* VerdictOf(int32_t status);
 int ExitCodeOf(int32_t status);

@@ -1,12 +1,23 @@
 """What the test scripts share: checks that print one line each and collect what failed,
-whole-file reads and writes, and the closing line with the exit code.
+whole-file reads and writes, the closing line with the exit code, and the command line of the
+package tool's scripts (--maker make_package.py -- TOOL-COMMAND...).
 
 A script puts this folder on its import path and calls finish() last:
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
     from script_checks import check, finish, read, write
 """
 
+import argparse
+
 failures = []
+
+
+def maker_and_tool():
+    """The arguments of a script that runs the package tool: .maker and .tool (a command list)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--maker", required=True)
+    parser.add_argument("tool", nargs="+")
+    return parser.parse_args()
 
 
 def check(condition, what):

@@ -1,16 +1,21 @@
-// MD5 against RFC 1321's own suite and digests computed elsewhere, one-shot and fed in pieces.
+// MD5 against RFC 1321's own suite and SHA-256 against FIPS 180's examples, both also against
+// digests computed elsewhere, one-shot and fed in pieces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "package/md5.h"
+#include "package/sha256.h"
 
 namespace linkmoor {
 namespace {
 
-std::string Hex(const Md5Digest& digest) {
+template <size_t N>
+std::string Hex(const std::array<uint8_t, N>& digest) {
     std::string out;
     char two[3];
     for (uint8_t b : digest) {
@@ -113,6 +118,41 @@ TEST(Md5, FinishStartsAgainAndStartDiscards) {
     md5.Start();
     md5.Add("message digest", 14);
     EXPECT_EQ(Hex(md5.Finish()), "f96b697d7cb7938d525a2f31aaf161d0");
+}
+
+TEST(Sha256, Fips180ExamplesAndBlockEdges) {
+    const TextCase texts[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    for (const TextCase& c : texts) {
+        const std::string text = c.text;
+        EXPECT_EQ(Hex(CSha256::Of(text.data(), text.size())), c.digest) << '"' << text << '"';
+    }
+    // Around the points where the padding needs a second block, one-shot and in pieces.
+    const LengthCase lengths[] = {
+        {55, "e7313d333c272e639f790978283f9eb392e843d0f29b7016828bb1daa4aac70b"},
+        {56, "4324d65f3c103567f5589c710bc08f8523f929a9272e3af36fc968e52abc6c27"},
+        {57, "35df609437dcfea3279283ab79fd554e2bf78f8f7ae2de532d8ee300b09e8f73"},
+        {64, "39e3d7b6b5d075d37d053ad89b24b41bef4f3c29760c84447cab3f3be1882241"},
+        {119, "9ce7368e4daf32341631b492e80359dc9f594b48453cd0dd5bf0b19279cc177e"},
+        {120, "7836b787757e95e58b3ca5aec90b1b004e8deba1e50e9675af9cabf1a13a04b5"},
+        {1000, "1e9bc38cbf860b9ec31918b065f9b52476c549a782e0e7990bed8ce3868d2371"},
+    };
+    for (const LengthCase& c : lengths) {
+        const std::vector<uint8_t> data = Pattern(c.length);
+        EXPECT_EQ(Hex(CSha256::Of(data.data(), data.size())), c.digest) << c.length << " bytes";
+        for (size_t piece : {1, 7, 63, 65}) {
+            CSha256 sha;
+            for (size_t at = 0; at < data.size(); at += piece) sha.Add(data.data() + at, std::min(piece, data.size() - at));
+            EXPECT_EQ(Hex(sha.Finish()), c.digest) << c.length << " bytes in pieces of " << piece;
+        }
+    }
+    const std::string million(1000000, 'a');
+    EXPECT_EQ(Hex(CSha256::Of(million.data(), million.size())),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 }  // namespace

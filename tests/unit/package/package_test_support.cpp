@@ -1,11 +1,13 @@
 #include "package_test_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include "package/md5.h"
 #include "package/package_format.h"
+#include "package/pe_headers.h"
 
 namespace linkmoor::test {
 
@@ -74,6 +76,26 @@ Bytes PeImage(const PeShape& shape) {
     PutLe32(image, count, shape.directories);
     PutLe32(image, security, shape.tableOffset);
     PutLe32(image, security + 4, shape.tableSize);
+    return image;
+}
+
+Bytes LauncherImage(size_t rawSize) {
+    using namespace linkmoor::package;
+    Bytes image = PeImage({});
+    const size_t coff = kPeAt + 4;
+    const size_t optional = coff + 20;
+    const size_t section = optional + 224;
+    PutLe32(image, coff, kMachineI386 | 1u << 16);  // Machine, NumberOfSections 1
+    image[coff + 18] = uint8_t(kImageFileExecutable);
+    PutLe32(image, optional + kSizeOfHeadersOffset, uint32_t(kPeImageSize));
+    std::copy_n(".text", 5, image.begin() + section);
+    PutLe32(image, section + 8, uint32_t(rawSize));    // VirtualSize
+    PutLe32(image, section + 12, 0x1000);               // VirtualAddress
+    PutLe32(image, section + 16, uint32_t(rawSize));    // SizeOfRawData
+    PutLe32(image, section + 20, uint32_t(kPeImageSize));  // PointerToRawData
+    Bytes data = GeneratedContents(rawSize, 11);
+    std::copy(kMagic, kMagic + kMagicSize, data.begin() + rawSize / 2);
+    image.insert(image.end(), data.begin(), data.end());
     return image;
 }
 

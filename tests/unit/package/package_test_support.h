@@ -42,4 +42,10 @@ struct PeShape {
 };
 Bytes PeImage(const PeShape& shape);
 
+// A complete 32-bit Windows executable as the package tool wants it in front of a package: the
+// headers of PeImage for an i386 executable image, one section whose `rawSize` bytes of raw data
+// follow the headers, and the package's magic text in that data (as the launcher's constant data
+// holds it), without a valid check field.
+Bytes LauncherImage(size_t rawSize = 0x2000);
+
 }  // namespace linkmoor::test

@@ -1,7 +1,7 @@
 // Entry name rules, input operands, list files, key bytes, the command line and the verdict table.
 
 #include "tools/entry_names.h"
-#include "tools/pack_commands.h"
+#include "tools/command_line.h"
 #include "tools/verdicts.h"
 
 #include "package/packed_tools.h"
@@ -25,6 +25,7 @@ TEST(EntryNames, PlainNamesAreAcceptedAndPathsRefused) {
         {"tab\there", false},
         {"trailing.", false},          {"trailing ", false},      {"con", false},
         {"NUL.txt", false},            {"Com1.dll", false},       {"lpt9", false},
+        {"\xD0\xB6\xD1\x83\xD0\xBA.dll", true},     {"\xE9t\xE9.dll", false},  // UTF-8, or not
     };
     for (const Case& c : cases) EXPECT_EQ(WhyNotPlainName(c.name).empty(), c.plain) << "'" << c.name << "'";
     EXPECT_FALSE(WhyNotPlainName(std::string("a\0b", 3)).empty());
@@ -51,11 +52,29 @@ TEST(EntryNames, SpecsSplitAtTheLastEquals) {
     }
 }
 
-TEST(EntryNames, ListFilesSkipBlankAndCommentLines) {
-    EXPECT_EQ(ParseListText("a.dll\r\n\n# note\nb.dll=x\nlast"),
-              (std::vector<std::string>{"a.dll", "b.dll=x", "last"}));
-    EXPECT_TRUE(ParseListText("").empty());
-    EXPECT_TRUE(ParseListText("\n\r\n#only\n").empty());
+TEST(EntryNames, ListFilesSkipBlankAndCommentLinesAndKeepLineNumbers) {
+    struct Case {
+        const char* text;
+        std::vector<std::pair<size_t, std::string>> lines;
+    };
+    const Case cases[] = {
+        {"a.dll\r\n\n# note\nb.dll=x\nlast", {{1, "a.dll"}, {4, "b.dll=x"}, {5, "last"}}},
+        // A byte order mark, blanks around lines, blank lines of blanks, indented comments.
+        {"\xEF\xBB\xBF  a b.dll = n \t\r\n \t \n   # indented\n\tlast\r\n", {{1, "a b.dll = n"}, {4, "last"}}},
+        {"", {}},
+        {"\n\r\n#only\n", {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::pair<size_t, std::string>> lines;
+        for (const ListLine& line : ParseListText(c.text)) lines.emplace_back(line.number, line.text);
+        EXPECT_EQ(lines, c.lines) << c.text;
+    }
+}
+
+TEST(EntryNames, CaseFoldingIsAsciiOnly) {
+    EXPECT_EQ(FoldedName("Foo.DLL"), FoldedName("foo.dll"));
+    EXPECT_EQ(FoldedName("qorvusbd.cat.v7"), "QORVUSBD.CAT.V7");
+    EXPECT_NE(FoldedName("\xC3\xA9.txt"), FoldedName("\xC3\x89.txt"));  // e-acute and E-acute stay apart
 }
 
 TEST(EntryNames, KeyBytesInDecimalOrHexadecimal) {
@@ -86,17 +105,28 @@ TEST(CommandLine, OptionsOperandsAndRefusals) {
     const Case cases[] = {
         {{"create", "out", "a", "b"}, true, 3},
         {{"create", "--force", "--key", "9", "out", "a"}, true, 2},
+        {{"create", "--key=9", "--list=l1", "out", "a"}, true, 2},
         {{"create", "out", "--list", "l1", "--list", "l2"}, true, 1},
         {{"create", "--", "--force", "-a"}, true, 2},
-        {{"create", "out", "-"}, true, 2},
+        {{"create", "-", "a"}, true, 2},
+        {{"create", "--list", "-", "out"}, true, 1},
+        {{"create", "out", "-"}, false, 0},
+        {{"verify", "-"}, false, 0},
+        {{"verify", "./-"}, true, 1},
         {{"create", "--key"}, false, 0},
-        {{"create", "--key", "300", "out", "a"}, false, 0},
+        {{"create", "--key=300", "out", "a"}, false, 0},
+        {{"create", "--force=yes", "out", "a"}, false, 0},
         {{"create", "--bogus", "out", "a"}, false, 0},
+        {{"create", "--json", "out", "a"}, false, 0},
         {{"verify", "--key", "1", "f"}, false, 0},
         {{"verify", "--force", "f"}, false, 0},
+        {{"verify", "--json", "f"}, true, 1},
+        {{"diff", "--json", "a", "b"}, true, 2},
         {{"list", "--list", "x", "f"}, false, 0},
         {{"append", "--force", "e", "p", "o"}, true, 3},
         {{"extract", "--force", "f", "d"}, true, 2},
+        {{"extract", "--bogus", "--help"}, false, 0},
+        {{"extract", "--force", "--help"}, true, 0},
         {{}, false, 0},
     };
     for (const Case& c : cases) {
@@ -106,11 +136,11 @@ TEST(CommandLine, OptionsOperandsAndRefusals) {
         EXPECT_EQ(line.error.empty(), c.ok) << shown << line.error;
         if (c.ok) EXPECT_EQ(line.operands.size(), c.operands) << shown;
     }
-    CommandLine line = ParseCommandLine({"create", "--force", "--key", "0x10", "--list", "l", "out"});
+    CommandLine line = ParseCommandLine({"create", "--force", "--key=0x10", "--list", "l", "--list=m", "out"});
     EXPECT_TRUE(line.force);
     EXPECT_TRUE(line.keyGiven);
     EXPECT_EQ(line.key, 0x10);
-    EXPECT_EQ(line.listFiles, std::vector<std::string>{"l"});
+    EXPECT_EQ(line.listFiles, (std::vector<std::string>{"l", "m"}));
 }
 
 TEST(Verdicts, EachStatusHasItsWordsAndExitCode) {

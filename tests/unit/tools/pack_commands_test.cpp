@@ -186,6 +186,38 @@ TEST_F(PackTool, ListFilesComeBeforeOperandsInTheirOwnOrder) {
     EXPECT_EQ(records[2].first, "three");
 }
 
+TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFolder) {
+    fs::create_directory(m_dir / "lists");
+    fs::create_directory(m_dir / "lists" / "in");
+    Write("lists/in/one", {1});
+    Write("lists/in/two", {2, 2});
+    Write("lists/empty", {});
+    // Paths relative to the list's folder; blanks, indented comments and a byte order mark.
+    const std::string good = "\xEF\xBB\xBF in/one\n  # indented comment\n \t \n\tin/two=second  \r\n";
+    Write("lists/good.lst", Bytes(good.begin(), good.end()));
+    ASSERT_EQ(Run({"create", "--list=" + Path("lists/good.lst"), "@out.pkg"}).code, 0);
+    auto records = Records(Read("out.pkg"));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].first, "one");
+    EXPECT_EQ(records[1].first, "second");
+
+    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\n";
+    Write("lists/bad.lst", Bytes(bad.begin(), bad.end()));
+    Result refused = Run({"create", "--list", "@lists/bad.lst", "@out2.pkg", "@lists/in/two=one"});
+    EXPECT_EQ(refused.code, 1);
+    const std::string list = Path("lists/bad.lst");
+    const std::string folder = Path("lists");
+    EXPECT_EQ(refused.err,
+              list + ":2: cannot open '" + folder + "/missing': No such file or directory\n" +
+              list + ":3: '" + folder + "/empty' is empty: an empty entry cannot be carried in a package\n" +
+              list + ":4: entry names 'one' (at " + list + ":1) and 'ONE' differ only in letter case: Windows would "
+                     "make them one file\n" +
+              list + ":5: entry name 'sub/x' holds a path separator\n" +
+              list + ":6: entry name 'one' is given twice (first at " + list + ":1)\n" +
+              "linkmoor-pack: entry name 'one' is given twice (first at " + list + ":1)\n");
+    EXPECT_FALSE(Exists("out2.pkg"));
+}
+
 // A refused command: how the folder is prepared, the arguments, the exit code and a part of the
 // message.
 struct RefusalCase {
@@ -200,17 +232,21 @@ TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
     const RefusalCase cases[] = {
         {"missing input", nullptr, {"create", "@out.pkg", "@a", "@missing"}, 1, "cannot open"},
         {"folder as input", [](PackTool& t) { fs::create_directory(t.m_dir / "sub"); },
-         {"create", "@out.pkg", "@a", "@sub"}, 1, "is not a file"},
+         {"create", "@out.pkg", "@a", "@sub"}, 1, "is a folder, not a file"},
         {"empty input", [](PackTool& t) { t.Write("empty", {}); },
          {"create", "@out.pkg", "@a", "@empty"}, 1, "an empty entry cannot be carried"},
-        {"same name twice", nullptr, {"create", "@out.pkg", "@a", "@b=a"}, 1, "'a' is given twice"},
+        {"same name twice", nullptr, {"create", "@out.pkg", "@a", "@b=a"}, 1,
+         "'a' is given twice (first on the command line)"},
+        // Windows compares names without letter case: the two would be one file there.
+        {"names differing in case", nullptr, {"create", "@out.pkg", "@a=Foo.dll", "@b=foo.dll"}, 1,
+         "entry names 'Foo.dll' (on the command line) and 'foo.dll' differ only in letter case"},
         {"name with a path", nullptr, {"create", "@out.pkg", "@a=sub/a"}, 1, "holds a path separator"},
         {"empty name", nullptr, {"create", "@out.pkg", "@a="}, 1, "is empty"},
         {"input over 4 GiB", [](PackTool& t) { fs::resize_file(t.Path("a"), 0x100000000ull); },
          {"create", "@out.pkg", "@a"}, 1, "larger than the 4 GiB"},
         {"missing list file", nullptr, {"create", "--list", "@nolist", "@out.pkg", "@a"}, 1, "cannot open"},
         {"no inputs", nullptr, {"create", "@out.pkg"}, 1, "no input files"},
-        {"no output", nullptr, {"create"}, 64, "no output named"},
+        {"no output", nullptr, {"create"}, 64, "create needs OUT (see 'linkmoor-pack create --help')"},
         {"output is a folder", [](PackTool& t) { fs::create_directory(t.m_dir / "out.pkg"); },
          {"create", "@out.pkg", "@a"}, 1, "is not a file"},
         {"output folder missing", nullptr, {"create", "@nowhere/out.pkg", "@a"}, 1, "cannot create a temporary file"},
@@ -218,6 +254,9 @@ TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
         {"output name too long", nullptr, {"create", "@" + std::string(300, 'o'), "@a"}, 1, "cannot create"},
         {"output is an input", [](PackTool& t) { t.Write("out.pkg", {9}); },
          {"create", "--force", "@out.pkg", "@a", "@out.pkg=x"}, 1, "is also an input"},
+        // An empty OUT in a script shifts the operands: the first input must not be replaced.
+        {"--force over a non-package", nullptr, {"create", "--force", "@a", "@b"}, 1,
+         "exists and is no package and no launcher with a package; --force replaces only those"},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -234,33 +273,36 @@ TEST_F(PackTool, BadCreateInputsLeaveNoOutput) {
     }
 }
 
-TEST_F(PackTool, AnExistingOutputIsReplacedOnlyWithForce) {
+TEST_F(PackTool, AnExistingOutputIsReplacedOnlyWithForceAndOnlyWhenItIsAPackage) {
     Write("a", {1, 2, 3});
     Write("out.pkg", {7, 7});
-    Result refused = Run({"create", "@out.pkg", "@a"});
-    EXPECT_EQ(refused.code, 1);
-    EXPECT_NE(refused.err.find("--force"), std::string::npos);
-    EXPECT_EQ(Read("out.pkg"), (Bytes{7, 7}));
-    ASSERT_EQ(Run({"create", "--force", "@out.pkg", "@a"}).code, 0);
-    EXPECT_EQ(Run({"verify", "@out.pkg"}).code, 0);
-    EXPECT_EQ(Listing(), (std::set<std::string>{"a", "out.pkg"}));
+    for (bool force : {false, true}) {
+        Result refused = Run(force ? std::vector<std::string>{"create", "--force", "@out.pkg", "@a"}
+                                   : std::vector<std::string>{"create", "@out.pkg", "@a"});
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+        EXPECT_EQ(Read("out.pkg"), (Bytes{7, 7}));
+    }
+    ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
+    ASSERT_EQ(Run({"create", "--force", "--key", "7", "@p.pkg", "@a"}).code, 0);
+    EXPECT_EQ(Read("p.pkg")[package::kKeyByteOffset], 7);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"a", "out.pkg", "p.pkg"}));
 }
 
-// An executable stand-in: an image whose constant data holds the magic text without a check field.
-Bytes SampleExecutable() {
-    Bytes exe = SampleContents(40000, 11);
-    exe[0] = 'M';
-    exe[1] = 'Z';
-    std::copy(package::kMagic, package::kMagic + package::kMagicSize, exe.begin() + 1000);
-    return exe;
-}
+// An executable stand-in: a complete image whose constant data holds the magic text without a
+// check field.
+Bytes SampleExecutable() { return test::LauncherImage(40000); }
 
-// PE headers whose security directory names a certificate table of kTableSize bytes at
-// `tableOffset` (right after the headers by default), followed by that table.
+// The sample executable whose security directory names a certificate table of kTableSize bytes
+// at `tableOffset` (right after the image by default, and then followed by that table).
 constexpr uint32_t kTableSize = 0x100;
-Bytes SignedExecutable(uint32_t tableOffset = uint32_t(test::kPeImageSize)) {
-    Bytes exe = test::PeImage({false, 16, 0, tableOffset, kTableSize});
-    if (tableOffset == test::kPeImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
+const size_t kImageSize = SampleExecutable().size();
+Bytes SignedExecutable(uint32_t tableOffset = uint32_t(kImageSize)) {
+    Bytes exe = SampleExecutable();
+    const size_t security = test::kPeAt + 24 + 96 + 4 * 8;
+    test::PutLe32(exe, security, tableOffset);
+    test::PutLe32(exe, security + 4, kTableSize);
+    if (tableOffset == kImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
     return exe;
 }
 
@@ -268,7 +310,7 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
     Write("a", SampleContents(3000, 5));
     ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
     const Bytes package = Read("p.pkg");
-    const uint64_t end = test::kPeImageSize + package.size();
+    const uint64_t end = kImageSize + package.size();
     // Signed after appending: the table follows the package.
     Bytes covered = SignedExecutable(uint32_t(end));
     covered.insert(covered.end(), package.begin(), package.end());
@@ -292,9 +334,10 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
     EXPECT_EQ(checked.out.substr(summary - coveredLine.size(), coveredLine.size()), coveredLine);
 
     const std::string notCovered =
-        Path("after.exe") + ": the package is not covered by the signature: it ends at byte " +
-        std::to_string(test::kPeImageSize + kTableSize + package.size()) +
-        ", the certificate table starts at byte " + std::to_string(test::kPeImageSize) +
+        Path("after.exe") +
+        ": no package, or the package is damaged: the package is not covered by the signature: it ends at byte " +
+        std::to_string(kImageSize + kTableSize + package.size()) +
+        ", the certificate table starts at byte " + std::to_string(kImageSize) +
         "; the launcher refuses it as damaged (append the package to the unsigned launcher, "
         "then sign)\n";
     for (const char* command : {"verify", "check", "list"}) {
@@ -376,28 +419,60 @@ TEST_F(PackTool, BadAppendInputsLeaveNoOutput) {
     }
 }
 
-TEST_F(PackTool, VerifyListAndExtractShareTheReadersVerdict) {
+TEST_F(PackTool, VerifyListAndExtractShareTheReadersVerdictAndSayWhy) {
     Write("a", SampleContents(5000, 7));
     ASSERT_EQ(Run({"create", "@valid.pkg", "@a"}).code, 0);
-    Bytes damaged = Read("valid.pkg");
+    const Bytes valid = Read("valid.pkg");
+    const uint32_t body = uint32_t(valid.size() - package::kHeaderSize);
+    Bytes damaged = valid;
     damaged[damaged.size() / 2] ^= 1;
     Write("damaged.pkg", damaged);
+    Write("cut.pkg", Bytes(valid.begin(), valid.end() - 10));
+    Write("header-cut.pkg", Bytes(valid.begin(), valid.begin() + 70));
+    // Changes behind a fresh body digest reach the checks of the entries.
+    const Bytes two = package::BuildPackage({{"a", {1, 2, 3}}, {"b", {4, 5}}}, 9).bytes;
+    const size_t second = package::kHeaderSize + package::kEntryRecordSize + 1 + Records(two)[0].second.size();
+    Bytes digest = two;
+    digest[second + package::kEntryDigestOffset] ^= 1;
+    test::ResealBody(digest);
+    Write("digest.pkg", digest);
+    Bytes stream = two;
+    stream[package::kHeaderSize + package::kEntryRecordSize + 1] = 0;  // no zlib header any more
+    test::ResealBody(stream);
+    Write("stream.pkg", stream);
+    Bytes count = two;
+    test::PutLe32(count, package::kEntryCountOffset, 3);
+    Write("count.pkg", count);
     Write("plain.bin", SampleExecutable());
     Write("empty.bin", {});
     fs::create_directory(m_dir / "folder");
 
+    const std::string damagedVerdict = "no package, or the package is damaged: ";
     struct Case {
         const char* file;
         int code;
-        const char* verdict;
+        std::string verdict;
     };
     const Case cases[] = {
         {"valid.pkg", 0, "package valid"},
-        {"damaged.pkg", 1, "no package, or the package is damaged"},
-        {"plain.bin", 1, "no package, or the package is damaged"},
-        {"empty.bin", 1, "no package, or the package is damaged"},
-        {"missing.pkg", 2, "the file cannot be read"},
-        {"folder", 2, "the file cannot be read"},
+        {"damaged.pkg", 1,
+         damagedVerdict + "the body digest is wrong: bytes of the package were changed after it was written"},
+        {"cut.pkg", 1,
+         damagedVerdict + "the package is cut short: its header counts " + std::to_string(body) +
+             " bytes of body, the file holds " + std::to_string(body - 10) +
+             " after the header (an incomplete download or copy?)"},
+        {"header-cut.pkg", 1,
+         damagedVerdict + "the package is cut short: its header needs 88 bytes, the file holds 70 from where it starts"},
+        {"digest.pkg", 1, damagedVerdict + "entry 'b' (record 2 of 2): the MD5 digest of its contents is wrong"},
+        {"stream.pkg", 1,
+         damagedVerdict + "entry 'a' (record 1 of 2): its data does not inflate to a complete, non-empty zlib stream"},
+        {"count.pkg", 1,
+         damagedVerdict + "record 3 of 3 runs past the end of the body (the header counts more entries than the "
+                          "body holds)"},
+        {"plain.bin", 1, damagedVerdict + "no package header anywhere in the file"},
+        {"empty.bin", 1, damagedVerdict + "the file is empty"},
+        {"missing.pkg", 2, "the file cannot be read: No such file or directory"},
+        {"folder", 2, "the file cannot be read: it is a folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -416,6 +491,69 @@ TEST_F(PackTool, VerifyListAndExtractShareTheReadersVerdict) {
     }
 }
 
+// What stands before a package must be a complete 32-bit Windows program; the package itself
+// stays valid (list reads it), but verify, check and append refuse the file.
+TEST_F(PackTool, OnlyACompleteLauncherImageStandsBeforeAPackage) {
+    Write("a", SampleContents(3000, 5));
+    ASSERT_EQ(Run({"create", "@p.pkg", "@a"}).code, 0);
+    const Bytes package = Read("p.pkg");
+    auto with = [](Bytes image, size_t at, std::initializer_list<uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), image.begin() + at);
+        return image;
+    };
+    const size_t coff = test::kPeAt + 4;
+    const Bytes image = SampleExecutable();
+    struct Case {
+        const char* what;
+        Bytes front;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"text", test::ToBytes("#!/bin/sh\necho this is no program\n"),
+         "it does not start with 'MZ', as every Windows executable does"},
+        {"ELF", test::ToBytes("\x7F" "ELF and the rest of a Linux program"), "it is an ELF file"},
+        {"cut launcher", Bytes(image.begin(), image.begin() + 4096),
+         "its section '.text' holds raw data up to byte 41024, beyond byte 4096, where "},
+        {"no PE header", with(image, test::kPeAt, {'N', 'E'}), "there is no PE signature at byte 128"},
+        {"64-bit image", with(image, coff + 20, {0x0B, 0x02}), "it is a 64-bit (PE32+) executable"},
+        {"ARM64 program", with(image, coff, {0x64, 0xAA}), "it is built for ARM64, not for 32-bit x86"},
+        {"DLL", with(image, coff + 19, {0x20}), "it is a DLL, not a program"},
+        {"no sections", with(image, coff + 2, {0, 0}), "it has no sections"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes file = c.front;
+        file.insert(file.end(), package.begin(), package.end());
+        Write("front.exe", file);
+        Write("bare.exe", c.front);
+        Result verified = Run({"verify", "@front.exe"});
+        EXPECT_EQ(verified.code, 8);
+        EXPECT_NE(verified.err.find(": the package is valid, but what stands before it is no complete 32-bit "
+                                    "Windows executable: " + std::string(c.problem)),
+                  std::string::npos)
+            << verified.err;
+        EXPECT_EQ(Run({"list", "@front.exe"}).code, 0);
+        Result checked = Run({"check", "@front.exe"});
+        EXPECT_EQ(checked.code, 8);
+        EXPECT_NE(checked.out.find("check failed: what stands before the package is no complete 32-bit Windows "
+                                   "executable (" + std::string(c.problem)),
+                  std::string::npos)
+            << checked.out;
+        Result appended = Run({"append", "@bare.exe", "@p.pkg", "@out.exe"});
+        EXPECT_EQ(appended.code, 1);
+        EXPECT_NE(appended.err.find("is no complete 32-bit Windows executable: "), std::string::npos) << appended.err;
+        EXPECT_FALSE(Exists("out.exe"));
+    }
+    // A package file has nothing in front: verify takes it, check says what it lacks.
+    EXPECT_EQ(Run({"verify", "@p.pkg"}).code, 0);
+    Result bare = Run({"check", "@p.pkg"});
+    EXPECT_EQ(bare.code, 9);
+    EXPECT_NE(bare.out.find(Path("p.pkg") + ": check failed: a package without a launcher, which no machine can "
+                                            "start; appended to the launcher: 6 of 6 machines would stop"),
+              std::string::npos)
+        << bare.out;
+}
+
 TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     Write("B", SampleContents(4000, 1));
     Write("a", SampleContents(3000, 2));
@@ -430,7 +568,19 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     Write("other.exe", other);
     ASSERT_EQ(Run({"append", "@launcher.exe", "@old.pkg", "@one.exe"}).code, 0);
     ASSERT_EQ(Run({"append", "@other.exe", "@old.pkg", "@two.exe"}).code, 0);
+    // one.exe signed: the checksum and the security directory written, the table appended.
+    Bytes signedOne = Read("one.exe");
+    const uint32_t tableAt = uint32_t(signedOne.size());
+    test::PutLe32(signedOne, test::kPeAt + 24 + 64, 0x1234);
+    test::PutLe32(signedOne, test::kPeAt + 24 + 96 + 4 * 8, tableAt);
+    test::PutLe32(signedOne, test::kPeAt + 24 + 96 + 4 * 8 + 4, kTableSize);
+    signedOne.insert(signedOne.end(), kTableSize, 0xA5);
+    Write("signed.exe", signedOne);
+    Bytes trailed = Read("one.exe");
+    trailed.push_back(0);
+    Write("trailed.exe", trailed);
 
+    const std::string same3 = "entries same 3, changed 0, added 0, removed 0; package bytes ";
     struct Case {
         const char* older;
         const char* newer;
@@ -439,24 +589,26 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     };
     const Case cases[] = {
         {"old.pkg", "old.pkg", 0,
-         "entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes before "
-         "the package identical"},
+         same3 + "identical; bytes before the package identical; bytes after the package identical"},
         // The key byte (and so every byte of the streams' framing) differs, the contents not.
-        {"old.pkg", "rekeyed.pkg", 0,
-         "entries same 3, changed 0, added 0, removed 0; package bytes differ; bytes before the "
-         "package identical"},
-        {"one.exe", "two.exe", 0,
-         "entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes before "
-         "the package differ"},
+        {"old.pkg", "rekeyed.pkg", 10,
+         same3 + "differ; bytes before the package identical; bytes after the package identical"},
+        {"one.exe", "two.exe", 10,
+         same3 + "identical; bytes before the package differ; bytes after the package identical"},
+        {"one.exe", "signed.exe", 11,
+         same3 + "identical; bytes before the package differ only in the signature fields; bytes after the "
+                 "package differ; only the signature differs"},
+        {"one.exe", "trailed.exe", 10,
+         same3 + "identical; bytes before the package identical; bytes after the package differ"},
         // Index order (capitals first); a renamed entry is one removed and one added.
         {"old.pkg", "new.pkg", 6,
          "changed a: 3000 -> 3000 bytes\nremoved c: 100 bytes\nadded d: 100 bytes\n"
          "entries same 1, changed 1, added 1, removed 1; package bytes differ; bytes before the "
-         "package identical"},
+         "package identical; bytes after the package identical"},
         {"one.exe", "new.pkg", 6,
          "changed a: 3000 -> 3000 bytes\nremoved c: 100 bytes\nadded d: 100 bytes\n"
          "entries same 1, changed 1, added 1, removed 1; package bytes differ; bytes before the "
-         "package differ"},
+         "package differ; bytes after the package identical"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.older) + " -> " + c.newer);
@@ -475,7 +627,9 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     Result broken = Run({"diff", "@old.pkg", "@damaged.pkg"});
     EXPECT_EQ(broken.code, 1);
     EXPECT_EQ(broken.out, "");
-    EXPECT_EQ(broken.err, Path("damaged.pkg") + ": no package, or the package is damaged\n");
+    EXPECT_EQ(broken.err, Path("damaged.pkg") +
+                              ": no package, or the package is damaged: the body digest is wrong: bytes of the "
+                              "package were changed after it was written\n");
     EXPECT_EQ(Run({"diff", "@missing.pkg", "@old.pkg"}).code, 2);
     EXPECT_EQ(Run({"diff", "@old.pkg"}).code, 64);
 }
@@ -506,21 +660,82 @@ TEST_F(PackTool, ExtractChecksEveryTargetBeforeWritingAny) {
     EXPECT_EQ(Read("x/a"), (Bytes{1, 1}));
     EXPECT_EQ(Read("x/b"), (Bytes{2, 2}));
     EXPECT_EQ(Listing(), (std::set<std::string>{"a", "b", "p.pkg", "unsafe.pkg", "x", "x/a", "x/b"}));
+
+    // --force never writes over the package being extracted.
+    ASSERT_EQ(Run({"create", "@x/p.pkg", "@a", "@b=p.pkg"}).code, 0);
+    Result self = Run({"extract", "--force", "@x/p.pkg", "@x"});
+    EXPECT_EQ(self.code, 1);
+    EXPECT_NE(self.err.find("is the package file itself: nothing extracted"), std::string::npos) << self.err;
+
+    // Names that Windows would take for one file are never merged into one.
+    Write("clash.pkg", package::BuildPackage({{"Foo.dll", {1}}, {"foo.dll", {2}}}, 3).bytes);
+    Result clash = Run({"extract", "@clash.pkg", "@y"});
+    EXPECT_EQ(clash.code, 1);
+    EXPECT_NE(clash.err.find("entries 'Foo.dll' and 'foo.dll' differ only in letter case"), std::string::npos);
+    EXPECT_FALSE(Exists("y"));
 }
 
-TEST_F(PackTool, UsageAndUnknownCommands) {
+TEST_F(PackTool, AFailedExtractRemovesWhatItWroteAndSaysSo) {
+    // The third entry's name is too long for any file system: the first two are written, then
+    // the third fails.
+    const std::string longName(300, 'z');
+    Write("p.pkg", package::BuildPackage({{"a", {1}}, {"b", {2}}, {longName, {3}}}, 3).bytes);
+    fs::create_directory(m_dir / "old");
+    Write("old/b", {9});
+    for (bool force : {false, true}) {
+        SCOPED_TRACE(force ? "into a folder with b, --force" : "into a new folder");
+        const char* folder = force ? "@old" : "@new";
+        Result failed = force ? Run({"extract", "--force", "@p.pkg", folder}) : Run({"extract", "@p.pkg", folder});
+        EXPECT_EQ(failed.code, 1);
+        EXPECT_NE(failed.err.find("; extract stopped after writing 2 of 3 entries into " + Path(folder + 1)),
+                  std::string::npos)
+            << failed.err;
+        EXPECT_NE(failed.err.find(force ? "the 1 new files it wrote were removed; 1 files that existed were replaced"
+                                        : "the 2 new files it wrote were removed"),
+                  std::string::npos)
+            << failed.err;
+    }
+    // The new folder went with its files; the old one keeps what was there, replaced.
+    EXPECT_EQ(Listing(), (std::set<std::string>{"old", "old/b", "p.pkg"}));
+    EXPECT_EQ(Read("old/b"), Bytes{2});
+}
+
+TEST_F(PackTool, HelpVersionAndUsageErrors) {
+    // Help for the tool and for each command, on standard output.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"help"}, {"--help"}, {"-h"}, {"help", "diff"}, {"create", "--help"}, {"verify", "-h"},
+             {"explain", "--help"}, {"extract", "--force", "--help"}}) {
+        Result result = Run(args);
+        EXPECT_EQ(result.code, 0) << args[0];
+        EXPECT_EQ(result.out.rfind("usage:", 0), 0u) << result.out;
+        EXPECT_EQ(result.err, "");
+    }
+    EXPECT_NE(Run({"create", "--help"}).out.find("usage: linkmoor-pack create [--force]"), std::string::npos);
+    Result version = Run({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_NE(version.out.find("\nlauncher 2.5.0.3540\nzlib "), std::string::npos) << version.out;
+
+    // A usage error is one line with a hint.
     struct Case {
         std::vector<std::string> args;
-        int code;
+        const char* line;
     };
     const Case cases[] = {
-        {{"help"}, 0}, {{"--help"}, 0}, {{}, 64}, {{"pack"}, 64}, {{"verify"}, 64},
-        {{"verify", "a", "b"}, 64}, {{"list"}, 64}, {{"extract", "a"}, 64}, {{"create", "--key", "x", "o"}, 64},
+        {{}, "linkmoor-pack: no command given (see 'linkmoor-pack --help')"},
+        {{"pack"}, "linkmoor-pack: unknown command 'pack' (see 'linkmoor-pack --help')"},
+        {{"verify"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
+        {{"verify", "a", "b"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
+        {{"extract", "a"}, "linkmoor-pack: extract needs FILE DIR (see 'linkmoor-pack extract --help')"},
+        {{"create", "--key", "x", "o"},
+         "linkmoor-pack: --key takes 0 to 255 or 0x00 to 0xff, not 'x' (see 'linkmoor-pack create --help')"},
+        {{"list", "--force", "f"}, "linkmoor-pack: --force belongs to create, append and extract (see "
+                                   "'linkmoor-pack list --help')"},
     };
     for (const Case& c : cases) {
         Result result = Run(c.args);
-        EXPECT_EQ(result.code, c.code) << (c.args.empty() ? "" : c.args[0]);
-        EXPECT_NE((result.out + result.err).find("usage:"), std::string::npos);
+        EXPECT_EQ(result.code, 64);
+        EXPECT_EQ(result.err, std::string(c.line) + "\n");
+        EXPECT_EQ(result.out, "");
     }
 }
 

@@ -6,7 +6,9 @@ Usage: pack_tool_e2e.py LINKMOOR-PACK MAKE_PACKAGE.PY
 - create -> verify -> list -> extract gives the inputs back, and the package is byte for byte the
   one the independent Python maker builds from the same inputs and key;
 - packages made only by the Python maker (repeated names, padded streams) list and extract;
-- every bad input ends with a message on stderr, a non-zero exit code and no file left behind.
+- every bad input ends with a message on stderr, a non-zero exit code and no file left behind;
+- '-' as create's output writes the package to standard output, '--list -' reads the list from
+  standard input.
 """
 
 import os
@@ -16,13 +18,14 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from pe_image import launcher_image  # noqa: E402
 from script_checks import check, finish, read, write  # noqa: E402
 
 TOOL, MAKER = os.path.abspath(sys.argv[1]), sys.argv[2]
 
 
-def run(*args, cwd):
-    return subprocess.run([TOOL, *args], cwd=cwd, capture_output=True)
+def run(*args, cwd, stdin=None):
+    return subprocess.run([TOOL, *args], cwd=cwd, capture_output=True, input=stdin)
 
 
 def make(folder, out, *entries, key=None):
@@ -80,7 +83,7 @@ def independent_packages(folder):
 
 
 def bad_inputs(root):
-    exe = b"MZ" + code_like(30000, 9)
+    exe = launcher_image(30000)
 
     def prepare(folder):
         write(os.path.join(folder, "a"), b"contents a")
@@ -117,8 +120,26 @@ def bad_inputs(root):
                   "nothing written")
 
 
+def standard_streams(folder):
+    write(os.path.join(folder, "one"), b"first input")
+    os.makedirs(os.path.join(folder, "sub"))
+    write(os.path.join(folder, "sub", "two"), b"second input")
+    made = run("create", "--key", "7", "file.pkg", "one", "sub/two=two", cwd=folder)
+    check(made.returncode == 0, "create into a file")
+    piped = run("create", "--key", "7", "-", "one", "sub/two=two", cwd=folder)
+    check(piped.returncode == 0 and piped.stdout == read(os.path.join(folder, "file.pkg")),
+          "create - writes the same package to standard output")
+    check(piped.stderr == f"standard output: 2 entries, {len(piped.stdout)} bytes\n".encode(),
+          f"with the report on standard error ({piped.stderr!r})")
+    listed = run("create", "--key", "7", "--list", "-", "stdin.pkg", cwd=folder,
+                 stdin=b"\xef\xbb\xbf # inputs\n  one\n\n\tsub/two=two  \n")
+    check(listed.returncode == 0 and read(os.path.join(folder, "stdin.pkg")) == read(os.path.join(folder, "file.pkg")),
+          f"--list - reads the list from standard input ({listed.stderr!r})")
+
+
 with tempfile.TemporaryDirectory(prefix="pack-e2e-") as root:
     round_trip(root)
+    standard_streams(root)
     independent_packages(root)
     bad_inputs(root)
 

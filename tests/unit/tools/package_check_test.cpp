@@ -3,6 +3,8 @@
 
 #include "tools/package_check.h"
 
+#include "tools/launcher_memory.h"
+
 #include "package/package_writer.h"
 #include "package/packed_tools.h"
 
@@ -162,6 +164,16 @@ TEST(PackageCheck, SummaryCountsMachinesAndFindings) {
     CheckCounts passing{6, 0, 0, 12, 0};
     EXPECT_EQ(CheckSummary(passing), "check passed: every machine runs (errors 0, warnings 12, unused 0)");
     EXPECT_EQ(CheckExitCode(passing), 0);
+}
+
+TEST(LauncherMemory, WarnsAboveTheMeasuredLimitOnly) {
+    const MemoryNeed atLimit{kLauncherMemoryLimit - 300, 200, 100};
+    EXPECT_EQ(MemoryWarning(atLimit, "x"), "");
+    const MemoryNeed over{700u << 20, 600u << 20, 300u << 20};
+    EXPECT_EQ(MemoryWarning(over, "'big.exe'"),
+              "warning: 'big.exe' needs about 1600 MiB of memory at once when it opens its package (the file 700 MiB, "
+              "the contents 600 MiB, the largest entry 300 MiB once more), more than the 1536 MiB the 32-bit launcher "
+              "is known to hold: it may stop with \"Not enough system resourses to complete the installation.\"");
 }
 
 }  // namespace

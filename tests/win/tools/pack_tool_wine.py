@@ -2,20 +2,26 @@
 """Runs linkmoor-pack.exe under Wine through create, list, extract, append and diff, and some refusals.
 
 The package it creates must be byte for byte the one the independent Python maker builds from the
-same inputs and key; refused commands must leave no output and no temporary file behind.
+same inputs and key; refused commands must leave no output and no temporary file behind. File
+names outside the ANSI code page (Cyrillic, Chinese) are read, listed and written as they are, and
+'-' as create's output and as a list file are standard output (binary, no line-end translation)
+and standard input.
 
 Usage: pack_tool_wine.py MAKE_PACKAGE.PY WINE-RUN LINKMOOR-PACK.EXE
 """
 
 import hashlib
 import os
+import pty
 import random
+import re
 import struct
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from pe_image import launcher_image  # noqa: E402
 from script_checks import check, finish, read, write  # noqa: E402
 
 MAKER, WINE_RUN, TOOL = sys.argv[1], sys.argv[2], sys.argv[3]
@@ -65,19 +71,65 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     check(extracted.returncode == 0 and all(read(path("x/" + n)) == d for n, d in inputs.items()),
           "extract gives the contents back")
 
-    write(path("launcher.exe"), b"MZ" + big[:50000])
+    write(path("launcher.exe"), launcher_image(50000))
     appended = run("append", "launcher.exe", "out.pkg", "with.exe", cwd=folder)
     check(appended.returncode == 0 and read(path("with.exe")) == read(path("launcher.exe")) + read(path("out.pkg")),
           "append writes the executable followed by the package")
 
     # The launcher against its own package: the same entries, other bytes in front.
     compared = run("diff", "out.pkg", "with.exe", cwd=folder)
-    check(compared.returncode == 0 and compared.stdout.decode() ==
+    check(compared.returncode == 10 and compared.stdout.decode() ==
           "out.pkg -> with.exe: entries same 3, changed 0, added 0, removed 0; package bytes identical;"
-          " bytes before the package differ\r\n", f"diff ({compared.stdout!r})")
+          " bytes before the package differ; bytes after the package identical\r\n", f"diff ({compared.stdout!r})")
     compared = run("diff", "out.pkg", "default.pkg", cwd=folder)
-    check(compared.returncode == 0 and b"package bytes differ" in compared.stdout,
+    check(compared.returncode == 10 and b"package bytes differ" in compared.stdout,
           f"diff sees another key byte ({compared.stdout!r})")
+
+    # Names in other scripts: taken from the file name, listed in UTF-8, written back as they were.
+    names = ["\u0436\u0443\u0440\u043d\u0430\u043b.txt", "\u6587\u4ef6.dll"]
+    for i, name in enumerate(names):
+        write(path(name), f"contents {i}".encode())
+    os.makedirs(path("\u043f\u0430\u043f\u043a\u0430"))
+    created = run("create", "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg", *names, cwd=folder)
+    check(created.returncode == 0, f"create from files named in other scripts ({created.stdout!r})")
+    listed = run("list", "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg", cwd=folder)
+    expected = "".join(f"10 {n}\r\n" for n in sorted(names, key=lambda n: n.encode()))
+    check(listed.returncode == 0 and listed.stdout.decode("utf-8", "replace") == expected,
+          f"list shows the names in UTF-8 ({listed.stdout!r})")
+    extracted = run("extract", "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg", "\u0432\u044b\u0445\u043e\u0434", cwd=folder)
+    check(extracted.returncode == 0 and
+          all(read(path("\u0432\u044b\u0445\u043e\u0434/" + n)) == read(path(n)) for n in names),
+          f"extract writes them under their names ({extracted.stdout!r})")
+
+    # On a console (Wine makes one of a terminal) the names print as they are, not as the bytes
+    # of their UTF-8 read in the console's code page.
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.chdir(folder)
+        os.execvp("sh", ["sh", "-c", '. "$0" && exec wine "$1" list "$2"',
+                         os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL,
+                         "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg"])
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:  # the terminal closes with the program
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.waitpid(pid, 0)
+    shown = re.sub(rb"\x1b\[[?0-9;]*[A-Za-z]", b"", shown).decode("utf-8", "replace")
+    check(all(f"10 {n}" in shown for n in names), f"list on a console shows the names ({shown!r})")
+
+    # Standard output and input, without the runner (which joins the two output streams).
+    write(path("list.txt"), "\ufeffin0=libssl.dll.x86\r\n  # comment\r\n\r\n".encode())
+    piped = subprocess.run(["sh", "-c", '. "$1" && exec wine "$2" create --key 200 - --list - >piped.pkg 2>err.txt '
+                            "<list.txt", "sh", os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL], cwd=folder)
+    subprocess.run([sys.executable, MAKER, path("ref-piped.pkg"), "--key", "200", f"libssl.dll.x86={path('in0')}"],
+                   check=True)
+    check(piped.returncode == 0 and read(path("piped.pkg")) == read(path("ref-piped.pkg")),
+          f"create - --list - : the package on standard output, byte for byte ({read(path('err.txt'))!r})")
 
     write(path("empty"), b"")
     refusals = [

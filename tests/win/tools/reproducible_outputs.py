@@ -23,6 +23,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from pe_image import launcher_image  # noqa: E402
 from script_checks import check, finish, read, write  # noqa: E402
 
 
@@ -125,8 +126,8 @@ def main():
             check_append(run, folder, "launcher.exe")
             check_launcher(args.launcher, args.relinked, args.paths)
         else:
-            # An executable stand-in with the magic text in its constant data, as a launcher has.
-            write(os.path.join(folder, "stub.exe"), b"MZ" + bytes(range(256)) * 64 + b"Fernhollow LLC installer system")
+            # A launcher image with the magic text in its constant data, as the launcher has.
+            write(os.path.join(folder, "stub.exe"), launcher_image())
             check_append(run, folder, "stub.exe")
 
     return finish()

@@ -74,6 +74,13 @@ with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
               f"{command}: the same result before and after signing, and the signature covers the package "
               f"(exit {after[0]}, {after[1][-200:]!r})")
 
+    # Signing changes only the signature's bytes: the checksum, the certificate table's directory
+    # entry, and the table after the package.
+    code, output = tool("diff", "support_101234567890.exe", "support_101234567890-signed.exe")
+    check(code == 11 and output.endswith("; bytes before the package differ only in the signature fields; bytes after "
+                                         "the package differ; only the signature differs\n"),
+          f"diff: only the signature differs (exit {code}, {output!r})")
+
     # Signed first, the package appended after the signature: not covered, refused.
     subprocess.run(["osslsigncode", "sign", "-certs", "cert.pem", "-key", "key.pem", "-n", DESCRIPTION,
                     "-in", "launcher.exe", "-out", "bare-signed.exe"], cwd=folder, check=True, capture_output=True)
@@ -83,7 +90,8 @@ with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
     bare = read(path("bare-signed.exe"))
     write(path("late.exe"), bare + read(path("package.bin")))
     code, output = tool("verify", "late.exe")
-    check(code == 1 and output.startswith(f"late.exe: the package is not covered by the signature: it ends at byte "
+    check(code == 1 and output.startswith(f"late.exe: no package, or the package is damaged: the package is not "
+                                          f"covered by the signature: it ends at byte "
                                           f"{len(bare) + len(read(path('package.bin')))}, the certificate table starts"),
           f"verify: a package after the signature is not covered ({output!r})")
 

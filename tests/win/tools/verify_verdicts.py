@@ -1,87 +1,101 @@
 #!/usr/bin/env python3
-"""Runs `linkmoor-pack verify` on a fixed set of files and checks its verdicts and exit codes.
+"""Runs linkmoor-pack on a table of files and commands and checks each verdict or refusal: the
+exit code and the line that says why.
 
-The same table holds for the Linux build and for the Windows build under Wine, so both report
-a package the same way. The files are made by the independent Python package maker.
+The same table holds for the Linux build and for the Windows build under Wine, so both report a
+file the same way. Packages come from the independent Python package maker, launcher images from
+tests/support/pe_image.py. The tool runs in the files' folder with relative paths; standard output
+and standard error are read together (Wine's runner joins them).
 
-Usage: verify_verdicts.py --maker make_package.py [--wine] -- TOOL-COMMAND...
-With --wine, file paths are handed to the tool as Windows paths on drive Z: (Wine's view of /).
+Usage: verify_verdicts.py --maker make_package.py -- TOOL-COMMAND...
 """
 
-import argparse
 import os
 import subprocess
 import sys
 import tempfile
 
-MAGIC = b"Fernhollow LLC installer system"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from pe_image import launcher_image  # noqa: E402
+from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 VALID = "package valid"
-DAMAGED = "no package, or the package is damaged"
-NOT_READ = "the file cannot be read"
-
-# file, expected exit code, expected verdict
-CASES = [
-    ("valid.pkg", 0, VALID),
-    ("launcher-with-package.exe", 0, VALID),
-    ("damaged.pkg", 1, DAMAGED),
-    ("truncated.pkg", 1, DAMAGED),
-    ("no-package.exe", 1, DAMAGED),
-    ("empty.bin", 1, DAMAGED),
-    ("missing.pkg", 2, NOT_READ),
-]
+DAMAGED = "no package, or the package is damaged: "
+NOT_LAUNCHER = ("the package is valid, but what stands before it is no complete 32-bit Windows executable: ")
+NO_START = "; no machine can start this file"
+NOT_MZ = "it does not start with 'MZ', as every Windows executable does"
+IMAGE = launcher_image(0x3000)
 
 
 def make_files(maker, folder):
     def path(name):
         return os.path.join(folder, name)
 
-    def make(out, *args):
-        subprocess.run([sys.executable, maker, path(out), *args], check=True)
-
-    # An executable stand-in whose constant data holds the magic text without a check field.
-    stub = b"MZ" + bytes(range(256)) * 8 + MAGIC + bytes(40) + b"\x90" * 300
-    with open(path("no-package.exe"), "wb") as f:
-        f.write(stub)
     entries = ["big.dll:gen=2500000,7", "license.txt:text=Licence text", "small.sys:gen=1000,3"]
-    make("valid.pkg", "--key", "0x5a", *entries)
-    make("launcher-with-package.exe", "--append-to", path("no-package.exe"), "--trailer", "13", *entries)
-    with open(path("valid.pkg"), "rb") as f:
-        valid = bytearray(f.read())
-    damaged = bytearray(valid)
-    damaged[len(damaged) - 100] ^= 0x01
-    with open(path("damaged.pkg"), "wb") as f:
-        f.write(damaged)
-    with open(path("truncated.pkg"), "wb") as f:
-        f.write(valid[:-10])
-    open(path("empty.bin"), "wb").close()
+    subprocess.run([sys.executable, maker, path("valid.pkg"), "--key", "0x5a", *entries], check=True)
+    package = read(path("valid.pkg"))
+    write(path("launcher.exe"), IMAGE)
+    write(path("with.exe"), IMAGE + package)
+    write(path("text.txt"), b"#!/bin/sh\necho no program\n")
+    write(path("text.exe"), read(path("text.txt")) + package)
+    write(path("cut.exe"), IMAGE[:8192] + package)  # .rdata cut short
+    write(path("download.exe"), (IMAGE + package)[:-1000])
+    flipped = bytearray(IMAGE + package)
+    flipped[-100] ^= 0x01
+    write(path("flipped.exe"), bytes(flipped))
+    write(path("empty.bin"), b"")
+    write(path("a"), b"contents a")
+    write(path("b"), b"contents b")
+    return len(package) - 88  # the body length
 
 
-def as_tool_path(path, wine):
-    return "Z:" + path.replace("/", "\\") if wine else path
+def cases(body):
+    # command, exit code, the line (a line starting "~" need only start with the rest)
+    return [
+        (["verify", "valid.pkg"], 0, f"valid.pkg: {VALID}"),
+        (["verify", "with.exe"], 0, f"with.exe: {VALID}"),
+        (["verify", "text.exe"], 8, f"text.exe: {NOT_LAUNCHER}{NOT_MZ}{NO_START}"),
+        (["append", "text.txt", "valid.pkg", "out.exe"], 1,
+         f"linkmoor-pack: 'text.txt' is no complete 32-bit Windows executable: {NOT_MZ}"),
+        (["verify", "cut.exe"], 8,
+         f"cut.exe: {NOT_LAUNCHER}its section '.rdata' holds raw data up to byte {len(IMAGE)}, beyond byte 8192, "
+         f"where the package starts: the executable is cut short{NO_START}"),
+        (["check", "valid.pkg"], 9,
+         "valid.pkg: check failed: a package without a launcher, which no machine can start; appended to the "
+         "launcher: 6 of 6 machines would stop (errors 48, warnings 12, unused 3)"),
+        (["verify", "launcher.exe"], 1, f"launcher.exe: {DAMAGED}no package header anywhere in the file"),
+        (["verify", "download.exe"], 1,
+         f"download.exe: {DAMAGED}the package is cut short: its header counts {body} bytes of body, the file holds "
+         f"{body - 1000} after the header (an incomplete download or copy?)"),
+        (["verify", "flipped.exe"], 1,
+         f"flipped.exe: {DAMAGED}the body digest is wrong: bytes of the package were changed after it was written"),
+        (["verify", "empty.bin"], 1, f"empty.bin: {DAMAGED}the file is empty"),
+        (["verify", "missing.pkg"], 2, "~missing.pkg: the file cannot be read: "),
+        (["create", "out.pkg", "a=Foo.dll", "b=foo.dll"], 1,
+         "linkmoor-pack: entry names 'Foo.dll' (on the command line) and 'foo.dll' differ only in letter case: "
+         "Windows would make them one file"),
+        (["create", "--force", "a", "b"], 1,
+         "linkmoor-pack: 'a' exists and is no package and no launcher with a package; --force replaces only those"),
+    ]
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--maker", required=True)
-    parser.add_argument("--wine", action="store_true")
-    parser.add_argument("tool", nargs="+")
-    args = parser.parse_args()
+    args = maker_and_tool()
 
-    failures = 0
     with tempfile.TemporaryDirectory(prefix="pack-verdicts-") as folder:
-        make_files(args.maker, folder)
-        for name, code, verdict in CASES:
-            target = as_tool_path(os.path.join(folder, name), args.wine)
-            run = subprocess.run(args.tool + ["verify", target], stdout=subprocess.PIPE,
-                                 stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
-            output = run.stdout.decode("latin-1")
-            line = f"{target}: {verdict}"
-            ok = run.returncode == code and line in output.splitlines()
-            print(f"{'ok  ' if ok else 'FAIL'} {name}: exit {run.returncode} (want {code}), output {output!r}")
-            failures += not ok
-    print(f"{len(CASES) - failures} of {len(CASES)} verdicts as expected")
-    return 1 if failures else 0
+        body = make_files(args.maker, folder)
+        for command, code, line in cases(body):
+            before = {n: read(os.path.join(folder, n)) for n in os.listdir(folder)}
+            run = subprocess.run(args.tool + command, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                 stdin=subprocess.DEVNULL)
+            lines = run.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
+            shown = " ".join(command)
+            said = any(l.startswith(line[1:]) for l in lines) if line.startswith("~") else line in lines
+            check(run.returncode == code and said, f"{shown}: exit {run.returncode} (want {code}), {lines[-3:]}")
+            if code != 0:
+                after = {n: read(os.path.join(folder, n)) for n in os.listdir(folder)}
+                check(after == before, f"{shown}: no file written or changed")
+    return finish()
 
 
 if __name__ == "__main__":

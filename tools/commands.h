@@ -1,0 +1,26 @@
+#pragma once
+// The commands of linkmoor-pack, each run on a parsed command line: results go to `out`,
+// refusals, failures and warnings to `err`. Each returns the exit code.
+
+#include <iosfwd>
+#include <string>
+
+#include "tools/command_line.h"
+
+namespace linkmoor::tools {
+
+int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunList(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err);
+int RunDiff(const CommandLine& line, std::ostream& out, std::ostream& err);
+
+// "linkmoor-pack: MESSAGE" on `err`; the exit code of a refused or failed command.
+int Fail(std::ostream& err, const std::string& message);
+
+// The one-line usage error of `line`'s command; exit code 64.
+int Usage(std::ostream& err, const CommandLine& line, const std::string& message);
+
+}  // namespace linkmoor::tools

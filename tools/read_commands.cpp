@@ -1,0 +1,263 @@
+// verify, list, extract, check and diff: the commands that read packages.
+
+#include "tools/commands.h"
+
+#include "tools/entry_names.h"
+#include "tools/file_io.h"
+#include "tools/json_report.h"
+#include "tools/launcher_memory.h"
+#include "tools/pack_commands.h"
+#include "tools/package_check.h"
+#include "tools/package_diff.h"
+#include "tools/package_file.h"
+#include "tools/verdicts.h"
+
+#include <map>
+#include <ostream>
+
+namespace linkmoor::tools {
+
+namespace {
+
+// The one line verify writes for a file: the verdict, with its reason when it is no valid
+// package, or what is wrong with the front of a valid one.
+std::string VerifyLine(const PackageFile& file) {
+    if (!file.Valid()) return file.VerdictLine();
+    if (file.front.kind == FrontKind::kNotLauncher) return file.FrontLine();
+    return file.path + ": " + kVerdictValid;
+}
+
+// A document with the one file of list, verify or check, whose package did not load.
+int WriteRefusal(const std::string& command, const PackageFile& file, int exitCode, bool json, std::ostream& out,
+                 std::ostream& err) {
+    if (!json) {
+        err << file.VerdictLine() << "\n";
+        return exitCode;
+    }
+    CJsonWriter writer(out);
+    BeginDocument(writer, command, exitCode, file.VerdictLine());
+    writer.Key("file");
+    WriteFileObject(writer, file, false);
+    writer.EndObject();
+    return exitCode;
+}
+
+// What an extract target may be: a missing file, or with --force an existing file that is not
+// the package being extracted.
+std::string CheckTarget(const std::string& target, bool force, const std::string& packagePath) {
+    switch (GetPathKind(target)) {
+        case PathKind::kMissing: return {};
+        case PathKind::kFile: break;
+        default: return "'" + target + "' exists and is not a file";
+    }
+    if (!force) return "'" + target + "' exists already (use --force to replace it)";
+    if (IsSameFile(target, packagePath)) return "'" + target + "' is the package file itself";
+    return {};
+}
+
+// An extract that stopped part way: removes the files it created (and DIR, when it made it and
+// it is empty again) and says what is left.
+int FailExtract(std::ostream& err, const std::string& error, const std::string& folder, bool folderCreated,
+                size_t total, const std::vector<std::string>& created, const std::vector<std::string>& replaced) {
+    std::string kept;
+    size_t removed = 0;
+    for (const std::string& path : created) {
+        if (RemoveFile(path)) ++removed;
+        else kept += (kept.empty() ? "" : ", ") + path;
+    }
+    if (folderCreated) RemoveEmptyFolder(folder);
+    std::string message = error + "; extract stopped after writing " + std::to_string(created.size() + replaced.size()) +
+                          " of " + std::to_string(total) + " entries into " + folder;
+    if (!created.empty()) message += "; the " + std::to_string(removed) + " new files it wrote were removed";
+    if (!kept.empty()) message += "; these could not be removed: " + kept;
+    if (!replaced.empty()) {
+        message += "; " + std::to_string(replaced.size()) + " files that existed were replaced and keep the contents "
+                   "of the package:";
+        for (const std::string& path : replaced) message += " " + path;
+    }
+    return Fail(err, message);
+}
+
+}  // namespace
+
+int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, line, "verify needs FILE");
+    // The JSON document lists the entries, so the index is kept.
+    const PackageFile file = OpenPackageFile(line.operands[0], !line.json);
+    const int exitCode = file.ExitCode(true);
+    if (line.json) {
+        CJsonWriter json(out);
+        BeginDocument(json, line.command, exitCode, VerifyLine(file));
+        json.Key("file");
+        WriteFileObject(json, file, true);
+        json.EndObject();
+        return exitCode;
+    }
+    (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
+    if (exitCode == kExitValid && file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    return exitCode;
+}
+
+int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, line, "list needs FILE");
+    const PackageFile file = OpenPackageFile(line.operands[0], false);
+    const int exitCode = file.ExitCode(false);
+    if (!file.Valid()) return WriteRefusal(line.command, file, exitCode, line.json, out, err);
+    if (line.json) {
+        CJsonWriter json(out);
+        BeginDocument(json, line.command, exitCode,
+                      file.path + ": " + std::to_string(file.reader->m_files.size()) + " entries");
+        json.Key("file");
+        WriteFileObject(json, file, true);
+        json.EndObject();
+        return exitCode;
+    }
+    for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << name << "\n";
+    return exitCode;
+}
+
+int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 2) return Usage(err, line, "extract needs FILE DIR");
+    const std::string& packagePath = line.operands[0];
+    const std::string& folder = line.operands[1];
+    const PackageFile file = OpenPackageFile(packagePath, false);
+    if (!file.Valid()) {
+        err << file.VerdictLine() << "\n";
+        return file.ExitCode(false);
+    }
+    const auto& entries = file.reader->m_files;
+
+    // Every name and target is checked before the first file is written.
+    std::map<std::string, std::string> byFoldedName;
+    for (const auto& [name, entry] : entries) {
+        const std::string why = WhyNotPlainName(name);
+        if (!why.empty()) return Fail(err, "entry name '" + name + "' " + why + ": nothing extracted");
+        const auto clash = byFoldedName.emplace(FoldedName(name), name);
+        if (!clash.second)
+            return Fail(err, "entries '" + clash.first->second + "' and '" + name +
+                                 "' differ only in letter case: on Windows they would be one file; nothing extracted");
+    }
+    bool folderCreated = false;
+    std::string error = CreateFolder(folder, &folderCreated);
+    if (!error.empty()) return Fail(err, error);
+    std::vector<bool> existed;
+    for (const auto& [name, entry] : entries) {
+        const std::string target = JoinPath(folder, name);
+        error = CheckTarget(target, line.force, packagePath);
+        if (!error.empty()) {
+            if (folderCreated) RemoveEmptyFolder(folder);
+            return Fail(err, error + ": nothing extracted");
+        }
+        existed.push_back(GetPathKind(target) == PathKind::kFile);
+    }
+
+    // Two entries never become one file, whatever the file system folds: a target that exists
+    // now but did not before, or is the file of an earlier entry, is one this run wrote.
+    std::vector<std::string> created, replaced;
+    size_t index = 0;
+    for (const auto& [name, entry] : entries) {
+        const std::string target = JoinPath(folder, name);
+        const bool replace = existed[index++];
+        std::string merged;
+        if (GetPathKind(target) == PathKind::kFile) {
+            for (const auto* written : {&created, &replaced})
+                for (const std::string& earlier : *written)
+                    if (merged.empty() && IsSameFile(target, earlier)) merged = "'" + earlier + "'";
+            if (!replace && merged.empty()) merged = "a file that appeared meanwhile";
+        }
+        if (!merged.empty()) {
+            error = "'" + target + "' would be written over " + merged + ", which this file system takes for the same file";
+        } else {
+            error = WriteFileWhole(target, {{entry.data.get(), entry.size}}, replace);
+        }
+        if (!error.empty()) return FailExtract(err, error, folder, folderCreated, entries.size(), created, replaced);
+        (replace ? replaced : created).push_back(target);
+    }
+    out << packagePath << ": " << entries.size() << " entries extracted into " << folder << "\n";
+    return kExitOk;
+}
+
+int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 1) return Usage(err, line, "check needs FILE");
+    const PackageFile file = OpenPackageFile(line.operands[0], false);
+    if (!file.Valid()) return WriteRefusal(line.command, file, file.ExitCode(true), line.json, out, err);
+
+    const CheckResult result = CheckPackage(*file.reader);
+    std::string summary = CheckSummary(result.counts);
+    int exitCode = CheckExitCode(result.counts);
+    const std::string machines = MachinesVerdict(result.counts) + " " + CountsText(result.counts);
+    if (file.front.kind == FrontKind::kNone) {
+        summary = "check failed: a package without a launcher, which no machine can start; appended to the launcher: " +
+                  machines;
+        exitCode = kExitPackageWithoutLauncher;
+    } else if (file.front.kind == FrontKind::kNotLauncher) {
+        summary = "check failed: what stands before the package is no complete 32-bit Windows executable (" +
+                  file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
+        exitCode = kExitNotLauncher;
+    }
+    const std::string warning = MemoryWarning(MemoryNeedOf(file.bytes.size(), *file.reader), "'" + file.path + "'");
+    if (line.json) {
+        CJsonWriter json(out);
+        BeginDocument(json, line.command, exitCode, file.path + ": " + summary);
+        json.Key("file");
+        WriteFileObject(json, file, true);
+        json.Key("check");
+        WriteCheckObject(json, result);
+        json.Key("memory");
+        WriteMemoryObject(json, file.bytes.size(), file);
+        json.EndObject();
+        return exitCode;
+    }
+    WriteCheckReport(*file.reader, out);
+    if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (!warning.empty()) err << kProgram << warning << "\n";
+    out << file.path << ": " << summary << "\n";
+    return exitCode;
+}
+
+int RunDiff(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands.size() != 2) return Usage(err, line, "diff needs OLD NEW");
+    const PackageFile older = OpenPackageFile(line.operands[0], false);
+    const PackageFile newer = older.Valid() ? OpenPackageFile(line.operands[1], false) : PackageFile();
+    const PackageFile& refused = older.Valid() ? newer : older;
+    if (!older.Valid() || !newer.Valid()) {
+        const int exitCode = refused.ExitCode(false);
+        if (!line.json) {
+            err << refused.VerdictLine() << "\n";
+            return exitCode;
+        }
+        CJsonWriter json(out);
+        BeginDocument(json, line.command, exitCode, refused.VerdictLine());
+        json.Key("old");
+        WriteFileObject(json, older, false);
+        json.Key("new");
+        if (older.Valid()) WriteFileObject(json, newer, false);
+        else json.Null();
+        json.EndObject();
+        return exitCode;
+    }
+
+    const std::vector<EntryDifference> differences = CompareEntries(*older.reader, *newer.reader);
+    const DiffCounts counts = CountChanges(differences);
+    const BytesDiff bytes =
+        CompareBytes({&older.bytes, older.packageAt, older.packageEnd, older.signature.isSigned},
+                     {&newer.bytes, newer.packageAt, newer.packageEnd, newer.signature.isSigned});
+    const int exitCode = DiffExitCode(counts, bytes);
+    const std::string summary = older.path + " -> " + newer.path + ": " + DiffSummary(counts, bytes);
+    if (line.json) {
+        CJsonWriter json(out);
+        BeginDocument(json, line.command, exitCode, summary);
+        json.Key("old");
+        WriteFileObject(json, older, false);
+        json.Key("new");
+        WriteFileObject(json, newer, false);
+        WriteDiffMembers(json, differences, counts, bytes);
+        json.EndObject();
+        return exitCode;
+    }
+    WriteEntryDiff(differences, out);
+    out << summary << "\n";
+    return exitCode;
+}
+
+}  // namespace linkmoor::tools
