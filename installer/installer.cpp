@@ -10,6 +10,7 @@
 #include "diagnostics/seh_guard.h"
 #include "diagnostics/setup_log_api.h"
 #include "installer/installer_seams.h"
+#include "installer/windows_version.h"
 
 namespace linkmoor {
 
@@ -53,12 +54,9 @@ CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
     if (!m_scManager) Fail(raising::kLineServiceManager, GetLastError(), kLogServiceManager);
 
     // Windows 2000 needs Service Pack 4; a failed query leaves major version 0 and is rejected.
-    OSVERSIONINFOEXA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    seams.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version));
-    if (version.dwMajorVersion < 5 ||
-        (version.dwMajorVersion == 5 && version.dwMinorVersion == 0 &&
-         version.wServicePackMajor < 4)) {
+    const WindowsVersion version = TrueWindowsVersion();
+    if (version.major < 5 ||
+        (version.major == 5 && version.minor == 0 && version.servicePackMajor < 4)) {
         Fail(raising::kLineWindowsVersion, raising::kErrorOldWindows, kLogOsVersion);
     }
 

@@ -6,9 +6,11 @@
 #include <memory>
 #include <new>
 
+#include "diagnostics/entry_point.h"
 #include "diagnostics/error_messages.h"
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/unique_handle.h"
+#include "installer/windows_version.h"
 #include "launcher/technician_id.h"
 #include "launcher/work_folder.h"
 
@@ -107,10 +109,9 @@ LRESULT CALLBACK LegacyDialogHook(int code, WPARAM wParam, LPARAM) {
 int LauncherMain(RunStep run) {
     RestrictDllSearchPath();
 
-    OSVERSIONINFOEXA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
-    if (version.dwMajorVersion < kVistaMajorVersion) {
+    // The true version: with a compatibility setting for Windows XP on a newer Windows, the notice
+    // would offer the web page from the elevated process.
+    if (TrueWindowsVersion().major < kVistaMajorVersion) {
         ShowLegacyNotice();
         return 0;
     }
