@@ -261,9 +261,16 @@ const ErrorCase kErrorCases[] = {
          s.getTokenInformation = &FakeTokenGroups;
      },
      false, -1, 0, 0, ""},
-    {"token with Administrators as a deny-only group (filtered token)",
+    {"token with Administrators as a deny-only group (started without elevation)",
      [](CInstallerSeams& s) {
          g_groups = {true, SE_GROUP_USE_FOR_DENY_ONLY};
+         s.getTokenInformation = &FakeTokenGroups;
+     },
+     true, 19, 74, 1313, "Error: No such admin privilege\r\n"},
+    {"token with the Administrators group enabled (elevated)",
+     [](CInstallerSeams& s) {
+         g_groups = {true, SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED |
+                               SE_GROUP_OWNER};
          s.getTokenInformation = &FakeTokenGroups;
      },
      true, -1, 0, 0, ""},
