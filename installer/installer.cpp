@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
@@ -11,6 +12,7 @@
 #include "diagnostics/setup_log_api.h"
 #include "installer/installer_seams.h"
 #include "installer/windows_version.h"
+#include "package/own_image.h"
 
 namespace linkmoor {
 
@@ -77,6 +79,11 @@ CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
     if (m_packedTools->m_status != kPackageOk) ThrowPackageError(m_packedTools->m_status);
     if (openPackage && !m_packedTools->OpenSelf()) {
         Log(kLogInitInstaller, nullptr);
+        // Started from a network drive mapped in the user's own session: the elevated launcher
+        // does not have that drive. Said in the log, so that the technician can tell.
+        std::string drive;
+        if (m_packedTools->m_status == kPackageNotRead && OwnFileDriveMissing(drive))
+            Log(kLogOwnDriveMissing, drive.c_str());
         ThrowPackageError(m_packedTools->m_status);
     }
 

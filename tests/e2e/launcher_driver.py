@@ -128,10 +128,11 @@ class Run:
                 self.boxes[-1][key] = value
 
 
-def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
+def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000, report=None):
     """Runs `launcher` (a Linux path inside the prefix) through the observer, which presses
-    `press` on every box. `tmp` (a Linux folder) becomes the launcher's TMP and TEMP."""
-    report = launcher + ".observed"
+    `press` on every box. `tmp` (a Linux folder) becomes the launcher's TMP and TEMP. The
+    observer's report goes beside the launcher unless `report` names another file."""
+    report = report or launcher + ".observed"
     if os.path.exists(report):
         os.remove(report)
     args = [ENV["LINKMOOR_BOX_OBSERVER"]]
