@@ -1,5 +1,7 @@
 #include "diagnostics/log_file.h"
 
+#include <winternl.h>
+
 #include "diagnostics/unique_handle.h"
 
 namespace linkmoor {
@@ -57,10 +59,12 @@ bool RemoveLink(const std::string& path) {
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!name || !GetFileInformationByHandle(name.Get(), &info) || !IsLink(info)) return false;
-    FILE_DISPOSITION_INFO disposition = {};
-    disposition.DeleteFile = TRUE;
-    return SetFileInformationByHandle(name.Get(), FileDispositionInfo, &disposition,
-                                      sizeof(disposition)) != FALSE;
+    // The native call, which Windows XP has too: the launcher must load there to show its notice.
+    FILE_DISPOSITION_INFORMATION disposition = {};
+    disposition.DoDeleteFile = TRUE;
+    IO_STATUS_BLOCK status = {};
+    return NT_SUCCESS(NtSetInformationFile(name.Get(), &status, &disposition, sizeof(disposition),
+                                           FileDispositionInformation));
 }
 
 }  // namespace

@@ -20,12 +20,8 @@ namespace {
 
 constexpr DWORD kPathSize = MAX_PATH;
 constexpr DWORD kVistaMajorVersion = 6;
-constexpr char kKernelDll[] = "kernel32.dll";
 constexpr char kSetDefaultDllDirectories[] = "SetDefaultDllDirectories";
 constexpr char kOpenVerb[] = "open";
-
-// The record sizes the system expects from a 32-bit program.
-static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
 
 void ShowLegacyNotice() {
     int choice = 0;
@@ -90,10 +86,8 @@ void StartRun(RunStep run) {
 
 void RestrictDllSearchPath() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleA(kKernelDll);
-    if (!kernel) return;
-    auto setDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, kSetDefaultDllDirectories)));
+    auto setDirectories =
+        LoadedEntryPoint<SetDefaultDllDirectoriesFn>(kKernel32Dll, kSetDefaultDllDirectories);
     if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
