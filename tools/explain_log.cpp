@@ -75,7 +75,7 @@ bool IsLauncherLine(const std::string& line) {
     static const char* const kPrefixes[] = {
         kLogCreateDirectory, kLogInstallFile, kLogDeleteFile, kLogDeleteDirectory,
         kLogRemoveInstallFiles, kLogSourceFile, kLogLaunchPath, kLogTechnicianId,
-        kLogRebootRequiredWithError};
+        kLogRebootRequiredWithError, kLogLaunchRetried, kLogOwnDriveMissing};
     for (const char* prefix : kPrefixes)
         if (StartsWith(line, prefix)) return true;
     return std::regex_match(line, SystemLine());
@@ -112,6 +112,16 @@ std::string FolderError(const std::string& warning) {
     return std::string(" (") + why + ": " + code.substr(1, code.size() - 2) + ")";
 }
 
+// The argument of the retried launch's line, "(0x20) 20 attempts", in words.
+std::string RetriedLaunch(const std::string& argument) {
+    static const std::regex retried(R"(\(0x([0-9a-f]+)\) (\d+) attempts)");
+    std::smatch parts;
+    if (!std::regex_match(argument, parts, retried)) return "the start was retried: " + argument;
+    return "the start was tried " + parts[2].str() + " times while another program held the "
+           "customer module's file (as a rule security software scanning the new file); the "
+           "last refusal was error 0x" + parts[1].str();
+}
+
 struct LogLines {
     std::vector<std::string> lines;
     bool cutShort = false;  // the last line has no line end
@@ -144,6 +154,7 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
 
     Phase phase = Phase::kSetUp;
     std::string system, runFolder, identifier, lastSource, lastInstall, lastCreate, previous;
+    std::string launchRetried, missingDrive;
     const char* engineError = nullptr;
     std::vector<std::string> reboots, moduleLines;
 
@@ -184,6 +195,10 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
             lastInstall = rest;
         } else if (StartsWith(line, kLogTechnicianId, &rest)) {
             identifier = rest;
+        } else if (StartsWith(line, kLogLaunchRetried, &rest)) {
+            launchRetried = rest;
+        } else if (StartsWith(line, kLogOwnDriveMissing, &rest)) {
+            missingDrive = rest;
         } else if (line == kLogRebootRequired || StartsWith(line, kLogRebootRequiredWithError)) {
             std::string path;
             if (StartsWith(previous, kLogInstallFile, &path))
@@ -213,7 +228,13 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
         out << lead << "technician id: " << (identifier.empty() ? "none" : identifier) << "\n";
     out << lead << "phase reached: " << PhaseText(phase) << "\n";
 
-    if (engineError != nullptr) {
+    if (!missingDrive.empty()) {
+        out << lead << "stopped: the launcher's own file lies on drive " << missingDrive
+            << ", which the elevated launcher does not have (a network drive mapped without "
+               "elevation); the box was \"" << kUnpackFailedText << "\"\n";
+        out << lead << "next: copy the launcher to a local disk, such as the desktop, and run it "
+                       "from there\n";
+    } else if (engineError != nullptr) {
         out << lead << "stopped: the engine wrote \"" << engineError << "\"; the box was "
             << BoxAfter(engineError) << "\n";
     } else if (phase == Phase::kSetUp || phase == Phase::kBanner) {
@@ -246,6 +267,8 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
         out << lead << "stopped: during the clean-up, which raises no error: the launcher was "
                        "ended, or the log was copied before the run was over\n";
     }
+    if (!launchRetried.empty())
+        out << lead << "launch: " << RetriedLaunch(launchRetried) << "\n";
     for (const std::string& reboot : reboots) out << lead << "reboot: " << reboot << "\n";
     if (reboots.empty()) out << lead << "reboot: nothing left for the next restart\n";
     for (const std::string& line : moduleLines) out << lead << "customer module: " << line << "\n";
