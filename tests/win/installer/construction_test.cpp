@@ -419,17 +419,6 @@ TEST(Construction, VersionDecisionsIgnoreWhatACompatibilitySettingReports) {
         CInstaller installer(INVALID_HANDLE_VALUE, false, true, false, false);
         EXPECT_EQ(installer.IsWindows10OrNewer(), c.ten);
     }
-    // The real kernel call: the numbers Wine's version setting gives this program.
-    seams = CInstallerSeams();
-    DWORD major = 0, minor = 0, build = 0;
-    ASSERT_TRUE(KernelVersionNumbers(&major, &minor, &build));
-    seams.getVersionEx = &FakeGetVersion;
-    g_version = {5, 1, 3};
-    const WindowsVersion version = TrueWindowsVersion();
-    EXPECT_EQ(version.major, major);
-    EXPECT_EQ(version.minor, minor);
-    EXPECT_EQ(version.build, build & 0x0FFFFFFF);
-    EXPECT_GE(version.major, 6u);
 }
 
 // Without a log file every check still runs and throws; only the lines are lost.
