@@ -6,6 +6,7 @@
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
+#include "diagnostics/retry.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
 #include "installer/protected_folder.h"
@@ -20,6 +21,11 @@ std::string JoinPath(const char* dir, const char* name) {
     path += name;
     return path;
 }
+
+// Names that security software keeps pending deletion for a moment (Windows before 10 keeps a
+// deleted file's name until its last handle closes) make a folder look not empty; they are gone
+// again long before a restart.
+constexpr RetryPauses kPendingNamePauses = {25, 100, 400};
 
 bool PathExists(const std::string& path) {
     WIN32_FIND_DATAA found;
@@ -129,8 +135,11 @@ void CInstaller::DeleteFile(const char* dir, const char* name) {
 
 void CInstaller::DeleteDirectory(const char* path) {
     Log(kLogDeleteDirectory, path);
-    if (::RemoveDirectoryA(path)) return;
-    DWORD error = ::GetLastError();
+    const RetryOutcome removal = RetryWhilePassing(
+        kPendingNamePauses, [path] { return ::RemoveDirectoryA(path) != FALSE; },
+        [](DWORD error) { return error == ERROR_DIR_NOT_EMPTY; });
+    if (removal.succeeded) return;
+    const DWORD error = removal.error;
     if (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) return;
     char argument[16];
     snprintf(argument, sizeof(argument), "(0x%x)", static_cast<unsigned>(error));

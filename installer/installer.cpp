@@ -4,12 +4,15 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "diagnostics/seh_guard.h"
 #include "diagnostics/setup_log_api.h"
 #include "installer/installer_seams.h"
+#include "installer/windows_version.h"
+#include "package/own_image.h"
 
 namespace linkmoor {
 
@@ -53,12 +56,9 @@ CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
     if (!m_scManager) Fail(raising::kLineServiceManager, GetLastError(), kLogServiceManager);
 
     // Windows 2000 needs Service Pack 4; a failed query leaves major version 0 and is rejected.
-    OSVERSIONINFOEXA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    seams.getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&version));
-    if (version.dwMajorVersion < 5 ||
-        (version.dwMajorVersion == 5 && version.dwMinorVersion == 0 &&
-         version.wServicePackMajor < 4)) {
+    const WindowsVersion version = TrueWindowsVersion();
+    if (version.major < 5 ||
+        (version.major == 5 && version.minor == 0 && version.servicePackMajor < 4)) {
         Fail(raising::kLineWindowsVersion, raising::kErrorOldWindows, kLogOsVersion);
     }
 
@@ -79,6 +79,11 @@ CInstaller::CInstaller(HANDLE logFile, bool openPackage, bool requireAdmin,
     if (m_packedTools->m_status != kPackageOk) ThrowPackageError(m_packedTools->m_status);
     if (openPackage && !m_packedTools->OpenSelf()) {
         Log(kLogInitInstaller, nullptr);
+        // Started from a network drive mapped in the user's own session: the elevated launcher
+        // does not have that drive. Said in the log, so that the technician can tell.
+        std::string drive;
+        if (m_packedTools->m_status == kPackageNotRead && OwnFileDriveMissing(drive))
+            Log(kLogOwnDriveMissing, drive.c_str());
         ThrowPackageError(m_packedTools->m_status);
     }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The few system calls of the engine that tests replace to stand in for conditions Wine cannot
 // produce: a token without the Administrators group, a failing service manager, an old Windows
-// version, a short write, a temporary file that cannot be created beside a file just copied, no
+// version or one a compatibility setting reports, a short write, a temporary file that cannot be created beside a file just copied, no
 // memory for the log object or the package reader. Every entry
 // defaults to the real call; nothing outside tests changes them.
 
 #include <windows.h>
+
+#include "installer/windows_version.h"
 
 namespace linkmoor {
 
@@ -16,6 +18,7 @@ struct CInstallerSeams {
     decltype(&::GetTokenInformation) getTokenInformation = &::GetTokenInformation;
     decltype(&::OpenSCManagerA) openSCManager = &::OpenSCManagerA;
     decltype(&::GetVersionExA) getVersionEx = &::GetVersionExA;
+    bool (*kernelVersionNumbers)(DWORD* major, DWORD* minor, DWORD* build) = &KernelVersionNumbers;
     decltype(&::WriteFile) writeFile = &::WriteFile;
     decltype(&::CreateFileA) createFile = &::CreateFileA;  // files the engine writes
     // Allocation of the log object and the package reader; null stands for no memory.

@@ -10,6 +10,9 @@ inline constexpr char kLogServiceManager[] = "Error: Init Service Control Manage
 inline constexpr char kLogOsVersion[] = "Error: System OS version";
 inline constexpr char kLog64BitSystem[] = "Error: Install 32-bit package into 64-bit system";
 inline constexpr char kLogInitInstaller[] = "Error: Init installer";
+// After kLogInitInstaller, when the launcher's own file lies on a drive letter this session does
+// not have (a network drive mapped without elevation); followed by the letter and colon.
+inline constexpr char kLogOwnDriveMissing[] = "Error: Launcher's drive not available: ";
 inline constexpr char kLogRunOnceCreated[] = "Create 'RunOnce' registry key entry";
 inline constexpr char kLogCreateDirectory[] = "CreateDirectory: ";
 inline constexpr char kLogInstallFile[] = "Install File: ";

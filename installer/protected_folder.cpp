@@ -5,9 +5,16 @@
 
 #include <string>
 
+#include "diagnostics/entry_point.h"
+
 namespace linkmoor {
 
 namespace {
+
+// Undocumented, so looked up at run time; every Windows NT has it.
+using DosPathNameToNtPathNameFn = BOOLEAN(NTAPI*)(PCWSTR dosName, UNICODE_STRING* ntName,
+                                                  PWSTR* filePart, void* relativeName);
+constexpr char kDosPathNameToNtPathName[] = "RtlDosPathNameToNtPathName_U";
 
 // A handle with data access takes part in sharing checks; one holding only attribute access
 // would not keep anyone from opening the folder for deletion or renaming.
@@ -24,7 +31,9 @@ public:
         if (length <= 0) return;
         std::wstring wide(size_t(length), L'\0');
         ::MultiByteToWideChar(codePage, 0, path, -1, &wide[0], length);
-        m_valid = ::RtlDosPathNameToNtPathName_U(wide.c_str(), &m_name, nullptr, nullptr) != FALSE;
+        auto convert =
+            LoadedEntryPoint<DosPathNameToNtPathNameFn>(kNtdllDll, kDosPathNameToNtPathName);
+        m_valid = convert && convert(wide.c_str(), &m_name, nullptr, nullptr) != FALSE;
     }
     ~CNtPath() {
         if (m_valid) ::RtlFreeUnicodeString(&m_name);

@@ -34,6 +34,10 @@ HMODULE LoadSystemLibrary(const char* name) {
     return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+bool IsEnabledGroup(DWORD attributes) {
+    return (attributes & SE_GROUP_ENABLED) != 0 && (attributes & SE_GROUP_USE_FOR_DENY_ONLY) == 0;
+}
+
 template <typename Fn>
 Fn Resolve(HMODULE module, const char* name) {
     if (!module) return nullptr;
@@ -42,8 +46,10 @@ Fn Resolve(HMODULE module, const char* name) {
 
 }  // namespace
 
-// Any failure on the way counts as not being an administrator. A deny-only Administrators
-// entry counts too: the attributes are not looked at.
+// Any failure on the way counts as not being an administrator. Only an enabled Administrators
+// group gives the rights: started without elevation (a compatibility setting that runs it as the
+// invoker, a filtered token), the group is there for deny only, and the run would fail later at
+// every step that needs them.
 bool CInstaller::IsAdministrator() {
     UniqueKernelHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return false;
@@ -64,7 +70,8 @@ bool CInstaller::IsAdministrator() {
     std::unique_ptr<void, SidDeleter> admins(raw);
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.get());
     for (DWORD i = 0; i < groups->GroupCount; ++i) {
-        if (::EqualSid(groups->Groups[i].Sid, admins.get())) return true;
+        const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+        if (::EqualSid(group.Sid, admins.get())) return IsEnabledGroup(group.Attributes);
     }
     return false;
 }

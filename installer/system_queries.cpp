@@ -1,7 +1,7 @@
 // The architecture and version queries. Nothing is cached: each call asks Windows again.
 
 #include "installer/installer.h"
-#include "installer/installer_seams.h"
+#include "installer/windows_version.h"
 
 namespace linkmoor {
 
@@ -22,11 +22,6 @@ bool CInstaller::IsArm64Machine() {
     return nativeMachine == IMAGE_FILE_MACHINE_ARM64;
 }
 
-bool CInstaller::IsWindows10OrNewer() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    InstallerSeams().getVersionEx(&version);
-    return version.dwMajorVersion >= 10;
-}
+bool CInstaller::IsWindows10OrNewer() { return TrueWindowsVersion().major >= 10; }
 
 }  // namespace linkmoor

@@ -6,9 +6,11 @@
 #include <memory>
 #include <new>
 
+#include "diagnostics/entry_point.h"
 #include "diagnostics/error_messages.h"
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/unique_handle.h"
+#include "installer/windows_version.h"
 #include "launcher/redirection_trust.h"
 #include "launcher/technician_id.h"
 #include "launcher/work_folder.h"
@@ -19,12 +21,8 @@ namespace {
 
 constexpr DWORD kPathSize = MAX_PATH;
 constexpr DWORD kVistaMajorVersion = 6;
-constexpr char kKernelDll[] = "kernel32.dll";
 constexpr char kSetDefaultDllDirectories[] = "SetDefaultDllDirectories";
 constexpr char kOpenVerb[] = "open";
-
-// The record sizes the system expects from a 32-bit program.
-static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
 
 void ShowLegacyNotice() {
     int choice = 0;
@@ -92,10 +90,8 @@ void StartRun(RunStep run) {
 
 void RestrictDllSearchPath() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleA(kKernelDll);
-    if (!kernel) return;
-    auto setDirectories = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, kSetDefaultDllDirectories)));
+    auto setDirectories =
+        LoadedEntryPoint<SetDefaultDllDirectoriesFn>(kKernel32Dll, kSetDefaultDllDirectories);
     if (setDirectories) setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
@@ -112,10 +108,9 @@ int LauncherMain(RunStep run) {
     RestrictDllSearchPath();
     EnforceRedirectionTrust();
 
-    OSVERSIONINFOEXA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
-    if (version.dwMajorVersion < kVistaMajorVersion) {
+    // The true version: with a compatibility setting for Windows XP on a newer Windows, the notice
+    // would offer the web page from the elevated process.
+    if (TrueWindowsVersion().major < kVistaMajorVersion) {
         ShowLegacyNotice();
         return 0;
     }

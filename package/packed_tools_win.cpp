@@ -3,19 +3,24 @@
 
 #include <memory>
 #include <new>
+#include <string>
 
+#include "diagnostics/entry_point.h"
+#include "diagnostics/retry.h"
 #include "diagnostics/unique_handle.h"
 #include "package/own_image.h"
 #include "package/packed_tools.h"
-
-// Declared by no header of the toolchain; ntdll has exported it since Windows NT.
-extern "C" LONG NTAPI NtAreMappedFilesTheSame(PVOID mappedBase, PVOID otherBase);
 
 namespace linkmoor {
 
 namespace {
 
 constexpr LONG kStatusSuccess = 0;
+constexpr RetryPauses kOwnFilePauses = {50, 400, 1500};
+
+// Undocumented, so looked up at run time: missing, no file counts as this process's own.
+using AreMappedFilesTheSameFn = LONG(NTAPI*)(PVOID mappedBase, PVOID otherBase);
+constexpr char kAreMappedFilesTheSame[] = "NtAreMappedFilesTheSame";
 
 struct ViewPolicy {
     using Type = void*;
@@ -32,17 +37,51 @@ bool IsFileOfThisProcess(HANDLE file) {
     if (!mapping) return false;
     UniqueView view(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return false;
-    return NtAreMappedFilesTheSame(GetModuleHandleA(nullptr), view.Get()) == kStatusSuccess;
+    auto sameFiles = LoadedEntryPoint<AreMappedFilesTheSameFn>(kNtdllDll, kAreMappedFilesTheSame);
+    return sameFiles && sameFiles(GetModuleHandleA(nullptr), view.Get()) == kStatusSuccess;
 }
 
+bool OwnFilePath(wchar_t (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length != 0 && length < MAX_PATH;  // a path cut short ends without a terminator
+}
+
+bool IsDriveMissing(const wchar_t* path) {
+    const bool driveLetter = ((path[0] >= L'A' && path[0] <= L'Z') ||
+                              (path[0] >= L'a' && path[0] <= L'z')) &&
+                             path[1] == L':' && path[2] == L'\\';
+    if (!driveLetter) return false;
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
+}
+
+bool OwnFileDriveMissing(std::string& drive) {
+    wchar_t path[MAX_PATH] = {};
+    if (!OwnFilePath(path) || !IsDriveMissing(path)) return false;
+    drive = {char(path[0]), ':'};
+    return true;
+}
+
+// The own file is found and opened by its wide name: a folder named outside the ANSI code page
+// (a Downloads folder under a profile named in another script) reads as "?" through the ANSI
+// calls. Shared for deletion too, and opened again for a moment while security software that
+// has just seen the file holds it without sharing.
 int CPackedTools::OpenSelf() {
     m_status = kPackageNotRead;
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) {
+    wchar_t path[MAX_PATH] = {};
+    if (!OwnFilePath(path)) {
         return 0;
     }
-    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file;
+    RetryWhilePassing(
+        kOwnFilePauses,
+        [&] {
+            file.Reset(CreateFileW(path, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return file.IsValid();
+        },
+        [](DWORD error) { return error == ERROR_SHARING_VIOLATION; });
     // The file is opened by name a second time, after Windows started the program from it: an
     // unelevated program may have renamed the running launcher meanwhile (Windows allows that)
     // and put another file under its name. Only the file the program runs from is read.

@@ -13,6 +13,11 @@ inline constexpr char kLogSourceFile[] = "source file:";  // followed by the pac
 inline constexpr char kLaunchBanner[] = "******* launch CM **********";
 inline constexpr char kLogLaunchPath[] = "Launch path: ";
 inline constexpr char kLogTechnicianId[] = "id: ";
+// Only when starting the customer module had to wait for a hold on its file (security software
+// scanning it): the last refusal's error and the number of attempts, whether the last succeeded
+// or not.
+inline constexpr char kLogLaunchRetried[] = "Launch retried: ";
+inline constexpr char kLaunchRetriedFormat[] = "(0x%x) %u attempts";
 inline constexpr char kCleanupBanner[] = "******* cleanup files *******";
 inline constexpr char kEndBanner[] = "******* end **********";
 

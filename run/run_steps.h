@@ -24,8 +24,16 @@ void UnpackCryptoLibrary(CInstaller& engine, const char* runFolder, const char* 
                          const char* fileBase);
 
 // Starts the customer module from `runFolder` with the log as its standard error, waits for its
-// end and a further pause. Throws module 0, line 168 (with identifier) or 186 (without).
+// end and a further pause. A start refused while security software holds the file is tried
+// again for about 30 seconds. Throws module 0, line 168 (with identifier) or 186 (without),
+// with the last attempt's error.
 void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFolder,
                           const std::string& technicianId);
+
+// How long the launch waits out a hold on the customer module's file, in all.
+inline constexpr DWORD kLaunchRetryBoundMs = 30000;
+
+// Test seam: a shorter bound than kLaunchRetryBoundMs. The launcher never calls it.
+void SetLaunchRetryBoundForTest(DWORD totalMs);
 
 }  // namespace linkmoor

@@ -8,6 +8,7 @@
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
+#include "installer/windows_version.h"
 #include "run/module_table.h"
 #include "run/run_log_lines.h"
 #include "run/run_folder_name.h"
@@ -38,14 +39,10 @@ void FixRunFolderSeedForTest(unsigned seed) { g_runFolderSeed = seed; }
 CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& technicianId)
     : CInstaller(logFile, /*openPackage=*/true, /*requireAdmin=*/true,
                  /*refuse64BitSystem=*/false, /*captureSetupLog=*/false) {
-    OSVERSIONINFOEXA version{};
-    version.dwOSVersionInfoSize = sizeof(version);
-    GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
-
+    const WindowsVersion version = TrueWindowsVersion();
     char systemLine[kSystemLineSize];
-    std::snprintf(systemLine, sizeof(systemLine), kSystemLineFormat,
-                  static_cast<int>(version.dwMajorVersion), static_cast<int>(version.dwMinorVersion),
-                  static_cast<int>(version.dwBuildNumber),
+    std::snprintf(systemLine, sizeof(systemLine), kSystemLineFormat, static_cast<int>(version.major),
+                  static_cast<int>(version.minor), static_cast<int>(version.build),
                   NamesOf(CurrentArchitecture(*this)).logLabel);
     Log(kProductBanner, nullptr);
     Log(systemLine, nullptr);

@@ -156,7 +156,7 @@ bool IsLauncherLine(const std::string& line) {
     static const char* const kPrefixes[] = {
         kLogCreateDirectory, kLogInstallFile, kLogDeleteFile, kLogDeleteDirectory,
         kLogRemoveInstallFiles, kLogSourceFile, kLogLaunchPath, kLogTechnicianId,
-        kLogRebootRequiredWithError};
+        kLogRebootRequiredWithError, kLogLaunchRetried, kLogOwnDriveMissing};
     for (const char* prefix : kPrefixes)
         if (StartsWith(line, prefix)) return true;
     return BannerVersion(line) || ReadSystemLine(line);
@@ -204,6 +204,19 @@ std::string SystemText(const std::vector<std::string_view>& fields) {
     return "Windows " + Shown(fields[0]) + "." + Shown(fields[1]) + " build " + Shown(fields[2]) +
            (windows.empty() ? "" : " (" + windows + ")") + ", " + Shown(fields[3]) + " (" +
            ArchitectureText(fields[3]) + ")";
+}
+
+// The argument of the retried launch's line, "(0x20) 20 attempts", in words.
+std::string RetriedLaunch(const std::string& argument) {
+    std::string_view rest(argument);
+    std::string_view code, attempts;
+    const bool read = TakePrefix(rest, "(0x") && !(code = TakeDigits(rest, 16)).empty() &&
+                      TakePrefix(rest, ") ") && !(attempts = TakeDigits(rest, 10)).empty() &&
+                      TakePrefix(rest, " attempts") && rest.empty();
+    if (!read) return "the start was retried: " + Shown(argument);
+    return "the start was tried " + Shown(attempts) + " times while another program held "
+           "the customer module's file (as a rule security software scanning the new file); the "
+           "last refusal was error 0x" + Shown(code);
 }
 
 struct LogLines {
@@ -256,6 +269,7 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
     Phase phase = Phase::kSetUp;
     std::string system, runFolder, identifier, lastSource, lastInstall, lastCreate, previous;
     std::string version(OwnVersion());
+    std::string launchRetried, missingDrive;
     const char* engineError = nullptr;
     std::vector<std::string> reboots, moduleLines;
 
@@ -292,6 +306,10 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
             lastInstall = rest;
         } else if (StartsWith(line, kLogTechnicianId, &rest)) {
             identifier = rest;
+        } else if (StartsWith(line, kLogLaunchRetried, &rest)) {
+            launchRetried = rest;
+        } else if (StartsWith(line, kLogOwnDriveMissing, &rest)) {
+            missingDrive = rest;
         } else if (line == kLogRebootRequired || StartsWith(line, kLogRebootRequiredWithError)) {
             std::string path;
             if (StartsWith(previous, kLogInstallFile, &path))
@@ -326,7 +344,13 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
             << "\n";
     out << lead << "phase reached: " << PhaseText(phase) << "\n";
 
-    if (engineError != nullptr) {
+    if (!missingDrive.empty()) {
+        out << lead << "stopped: the launcher's own file lies on drive " << Shown(missingDrive)
+            << ", which the elevated launcher does not have (a network drive mapped without "
+               "elevation); the box was \"" << kUnpackFailedText << "\"\n";
+        out << lead << "next: copy the launcher to a local disk, such as the desktop, and run it "
+                       "from there\n";
+    } else if (engineError != nullptr) {
         out << lead << "stopped: the engine wrote \"" << engineError << "\"; the box was "
             << BoxAfter(engineError) << "\n";
     } else if (phase == Phase::kSetUp || phase == Phase::kBanner) {
@@ -361,6 +385,8 @@ bool ExplainLog(const std::string& name, const std::vector<uint8_t>& bytes, std:
         out << lead << "stopped: during the clean-up, which raises no error: the launcher was "
                        "ended, or the log was copied before the run was over\n";
     }
+    if (!launchRetried.empty())
+        out << lead << "launch: " << RetriedLaunch(launchRetried) << "\n";
     for (const std::string& reboot : reboots) out << lead << "reboot: " << reboot << "\n";
     if (reboots.empty()) out << lead << "reboot: nothing left for the next restart\n";
     for (const std::string& line : moduleLines)

@@ -134,11 +134,12 @@ class Run:
                 self.boxes[-1][key] = value
 
 
-def start_observing(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
+def start_observing(launcher, press="OK", tmp=None, env=None, timeout_ms=120000, report=None):
     """Starts `launcher` (a Linux path inside the prefix) through the observer, which presses
     `press` on every box, and returns at once; finish_observing() waits for it. `tmp` (a Linux
-    folder) becomes the launcher's TMP and TEMP."""
-    report = launcher + ".observed"
+    folder) becomes the launcher's TMP and TEMP. The observer's report goes beside the launcher
+    unless `report` names another file."""
+    report = report or launcher + ".observed"
     if os.path.exists(report):
         os.remove(report)
     args = [ENV["LINKMOOR_BOX_OBSERVER"]]
@@ -163,9 +164,9 @@ def finish_observing(observing):
     return run
 
 
-def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000):
+def observe(launcher, press="OK", tmp=None, env=None, timeout_ms=120000, report=None):
     """Runs `launcher` through the observer and returns what it showed (see start_observing)."""
-    return finish_observing(start_observing(launcher, press, tmp, env, timeout_ms))
+    return finish_observing(start_observing(launcher, press, tmp, env, timeout_ms, report))
 
 
 def read_record(path):

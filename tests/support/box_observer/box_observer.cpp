@@ -9,6 +9,7 @@
 // "exit=<code>" or "exit=timeout" (the program is then ended).
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +20,10 @@
 
 namespace {
 
-std::string Quoted(const char* argument) {
-    std::string out = "\"";
+std::wstring Quoted(const wchar_t* argument) {
+    std::wstring out = L"\"";
     out += argument;
-    out += "\"";
+    out += L"\"";
     return out;
 }
 
@@ -48,14 +49,21 @@ int main(int argc, char** argv) {
     const std::string label = argv[2];
     const DWORD timeoutMs = DWORD(std::strtoul(argv[3], nullptr, 10));
 
-    std::string commandLine = Quoted(argv[4]);
-    for (int i = 5; i < argc; ++i) commandLine += " " + Quoted(argv[i]);
+    // The program and its arguments by their wide names: a program in a folder named outside the
+    // ANSI code page starts under its own name.
+    int wideCount = 0;
+    UniqueLocalMemory wideArguments(CommandLineToArgvW(GetCommandLineW(), &wideCount));
+    auto* wide = static_cast<LPWSTR*>(wideArguments.Get());
+    const int program = wideCount - (argc - 4);
+    if (!wide || program < 1) return 2;
+    std::wstring commandLine = Quoted(wide[program]);
+    for (int i = program + 1; i < wideCount; ++i) commandLine += L" " + Quoted(wide[i]);
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(argv[4], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!CreateProcessW(wide[program], &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
         std::fprintf(stderr, "box_observer: cannot start %s: error %lu\n", argv[4],
                      GetLastError());
         return 3;

@@ -213,6 +213,15 @@ BOOL WINAPI FailingGetVersion(LPOSVERSIONINFOA) {
     return FALSE;
 }
 
+// Systems before Windows XP have no kernel version call: GetVersionExA alone tells.
+bool NoKernelVersionNumbers(DWORD*, DWORD*, DWORD*) { return false; }
+
+void ReportOnlyThroughGetVersionEx(CInstallerSeams& s, FakeVersion version) {
+    g_version = version;
+    s.getVersionEx = &FakeGetVersion;
+    s.kernelVersionNumbers = &NoKernelVersionNumbers;
+}
+
 CSetupLogApi* NoMemoryForLog(HANDLE) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -252,9 +261,16 @@ const ErrorCase kErrorCases[] = {
          s.getTokenInformation = &FakeTokenGroups;
      },
      false, -1, 0, 0, ""},
-    {"token with Administrators as a deny-only group (filtered token)",
+    {"token with Administrators as a deny-only group (started without elevation)",
      [](CInstallerSeams& s) {
          g_groups = {true, SE_GROUP_USE_FOR_DENY_ONLY};
+         s.getTokenInformation = &FakeTokenGroups;
+     },
+     true, 19, 74, 1313, "Error: No such admin privilege\r\n"},
+    {"token with the Administrators group enabled (elevated)",
+     [](CInstallerSeams& s) {
+         g_groups = {true, SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_ENABLED |
+                               SE_GROUP_OWNER};
          s.getTokenInformation = &FakeTokenGroups;
      },
      true, -1, 0, 0, ""},
@@ -265,37 +281,32 @@ const ErrorCase kErrorCases[] = {
      [](CInstallerSeams& s) { s.openSCManager = &RefusedServiceManager; }, true, 19, 83,
      ERROR_ACCESS_DENIED, "Error: Init Service Control Manager\r\n"},
     {"Windows NT 4",
-     [](CInstallerSeams& s) {
-         g_version = {4, 0, 6};
-         s.getVersionEx = &FakeGetVersion;
-     },
+     [](CInstallerSeams& s) { ReportOnlyThroughGetVersionEx(s, {4, 0, 6}); },
      true, 19, 89, 1150, "Error: System OS version\r\n"},
     {"Windows 2000 Service Pack 3",
-     [](CInstallerSeams& s) {
-         g_version = {5, 0, 3};
-         s.getVersionEx = &FakeGetVersion;
-     },
+     [](CInstallerSeams& s) { ReportOnlyThroughGetVersionEx(s, {5, 0, 3}); },
      true, 19, 89, 1150, "Error: System OS version\r\n"},
     {"Windows 2000 Service Pack 4",
-     [](CInstallerSeams& s) {
-         g_version = {5, 0, 4};
-         s.getVersionEx = &FakeGetVersion;
-     },
+     [](CInstallerSeams& s) { ReportOnlyThroughGetVersionEx(s, {5, 0, 4}); },
      true, -1, 0, 0, ""},
     {"Windows XP x64 without a service pack",
-     [](CInstallerSeams& s) {
-         g_version = {5, 2, 0};
-         s.getVersionEx = &FakeGetVersion;
-     },
+     [](CInstallerSeams& s) { ReportOnlyThroughGetVersionEx(s, {5, 2, 0}); },
      true, -1, 0, 0, ""},
     {"a Windows major version 11",
+     [](CInstallerSeams& s) { ReportOnlyThroughGetVersionEx(s, {11, 0, 0}); },
+     true, -1, 0, 0, ""},
+    {"a failing version query",
      [](CInstallerSeams& s) {
-         g_version = {11, 0, 0};
+         s.getVersionEx = &FailingGetVersion;
+         s.kernelVersionNumbers = &NoKernelVersionNumbers;
+     },
+     true, 19, 89, 1150, "Error: System OS version\r\n"},
+    {"Windows 2000 reported by a compatibility setting on a newer Windows",
+     [](CInstallerSeams& s) {
+         g_version = {5, 0, 0};
          s.getVersionEx = &FakeGetVersion;
      },
      true, -1, 0, 0, ""},
-    {"a failing version query", [](CInstallerSeams& s) { s.getVersionEx = &FailingGetVersion; },
-     true, 19, 89, 1150, "Error: System OS version\r\n"},
     {"no memory for the package reader",
      [](CInstallerSeams& s) { s.newReader = &NoMemoryForReader; }, true, 19, 117,
      ERROR_NOT_ENOUGH_MEMORY, "Error: Init installer\r\n"},
@@ -327,13 +338,12 @@ TEST(Construction, ChecksRunInTheirFixedOrder) {
     CSeamsRestorer restore;
     CInstallerSeams& seams = InstallerSeams();
     g_groups = {false, 0};
-    g_version = {4, 0, 6};
     seams.newReader = &NoMemoryForReader;
     Outcome outcome = Construct(true, true);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->m_line, IsWin64Prefix() ? 101 : 117);  // reader after the refusal
 
-    seams.getVersionEx = &FakeGetVersion;
+    ReportOnlyThroughGetVersionEx(seams, {4, 0, 6});
     outcome = Construct(true, true);
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->m_line, 89);  // version before the refusal
@@ -356,17 +366,58 @@ TEST(Construction, ChecksRunInTheirFixedOrder) {
     EXPECT_EQ(outcome.log, "");
 }
 
+// The kernel's numbers as a compatibility setting leaves them, with the flag bits Windows puts
+// into the build number.
+struct KernelNumbers {
+    DWORD major, minor, build;
+};
+KernelNumbers g_kernel;
+bool FakeKernelVersionNumbers(DWORD* major, DWORD* minor, DWORD* build) {
+    *major = g_kernel.major;
+    *minor = g_kernel.minor;
+    *build = g_kernel.build;
+    return true;
+}
+
 TEST(Construction, WindowsTenAnswerFollowsTheVersion) {
     CInstaller installer(INVALID_HANDLE_VALUE, false, false, false, false);
     CSeamsRestorer restore;
-    InstallerSeams().getVersionEx = &FakeGetVersion;
     const struct {
         DWORD major;
         bool ten;
     } cases[] = {{6, false}, {9, false}, {10, true}, {11, true}};
     for (const auto& c : cases) {
-        g_version = {c.major, 0, 0};
+        ReportOnlyThroughGetVersionEx(InstallerSeams(), {c.major, 0, 0});
         EXPECT_EQ(installer.IsWindows10OrNewer(), c.ten) << c.major;
+    }
+}
+
+// A compatibility setting makes GetVersionExA report an older Windows; every decision follows
+// the kernel's numbers instead.
+TEST(Construction, VersionDecisionsIgnoreWhatACompatibilitySettingReports) {
+    CSeamsRestorer restore;
+    CInstallerSeams& seams = InstallerSeams();
+    seams.kernelVersionNumbers = &FakeKernelVersionNumbers;
+    seams.getVersionEx = &FakeGetVersion;
+    const struct {
+        FakeVersion reported;
+        KernelNumbers kernel;
+        bool ten;
+    } cases[] = {
+        {{5, 1, 3}, {10, 0, 0xF0000000 | 19045}, true},  // Windows XP SP3 compatibility on 10
+        {{6, 1, 1}, {10, 0, 0xF0000000 | 22631}, true},  // Windows 7 compatibility on 11
+        {{10, 0, 0}, {6, 3, 0xF0000000 | 9600}, false},  // nor does a 10.0 make 8.1 a Windows 10
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kernel.build & 0xFFFF);
+        g_version = c.reported;
+        g_kernel = c.kernel;
+        const WindowsVersion version = TrueWindowsVersion();
+        EXPECT_EQ(version.major, c.kernel.major);
+        EXPECT_EQ(version.minor, c.kernel.minor);
+        EXPECT_EQ(version.build, c.kernel.build & 0xFFFF);  // the flag bits masked
+        CInstaller installer(INVALID_HANDLE_VALUE, false, true, false, false);
+        EXPECT_EQ(installer.IsWindows10OrNewer(), c.ten);
     }
 }
 

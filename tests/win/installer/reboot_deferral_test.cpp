@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "catch_error.h"
@@ -93,6 +94,39 @@ TEST_F(RebootDeferral, FolderWithContentsIsRemovedAtReboot) {
     EXPECT_TRUE(HasPending({NtPath(sub), ""}));
     EXPECT_EQ(FinishLog(), "DeleteDirectory: " + sub + "\r\n" +
                                "Warning: === Reboot required to complete operation === (0x91)\r\n");
+}
+
+// A scanner still holds a file the clean-up deleted: its name stays, pending, until the scanner
+// lets go. A hold that ends within a moment costs no restart; one that lasts still does.
+TEST_F(RebootDeferral, FolderEmptiedOnlyPendingIsRemovedOnceTheHoldEnds) {
+    const struct {
+        DWORD holdMs;
+        bool removedNow;
+    } cases[] = {{150, true}, {3000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.holdMs);
+        const std::string sub = m_folder.Join("run-" + std::to_string(c.holdMs));
+        const std::string file = sub + "\\scanned.exe";
+        ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+        WriteFileBytes(file, "x");
+        HANDLE scanner = CreateFileA(file.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(DeleteFileA(file.c_str()));
+        ASSERT_FALSE(RemoveDirectoryA(sub.c_str()));
+        ASSERT_EQ(GetLastError(), DWORD(ERROR_DIR_NOT_EMPTY)) << "the name stays while held";
+        std::thread release([&] {
+            Sleep(c.holdMs);
+            CloseHandle(scanner);
+        });
+        m_engine->m_rebootRequired = 0;
+        m_engine->DeleteDirectory(sub.c_str());
+        release.join();
+        EXPECT_EQ(m_engine->m_rebootRequired, c.removedNow ? 0 : 1);
+        EXPECT_EQ(HasPending({NtPath(sub), ""}), !c.removedNow);
+        if (!c.removedNow) EXPECT_TRUE(RemoveDirectoryA(sub.c_str()));
+    }
 }
 
 TEST_F(RebootDeferral, FileInUseIsDeletedAtReboot) {

@@ -16,6 +16,7 @@
 #include "box_reader.h"
 #include "refusable_allocation.h"
 #include "diagnostics/exception_ex.h"
+#include "installer/installer_seams.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
 
@@ -203,6 +204,51 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{"OtherFailureWithoutMemory", OtherFailureWithoutMemory, "Unexpected error.",
                 kProduct, true, 0}),
     [](const ::testing::TestParamInfo<BoxCase>& info) { return std::string(info.param.name); });
+
+// The kernel's major version for the legacy gate; GetVersionExA says the opposite, as a
+// compatibility setting would.
+DWORD g_kernelMajor = 0;
+bool KernelMajor(DWORD* major, DWORD* minor, DWORD* build) {
+    *major = g_kernelMajor;
+    *minor = 1;
+    *build = 2600;
+    return true;
+}
+BOOL WINAPI ReportsTheOtherSide(LPOSVERSIONINFOA info) {
+    info->dwMajorVersion = g_kernelMajor < 6 ? 10 : 5;
+    info->dwMinorVersion = g_kernelMajor < 6 ? 0 : 1;
+    return TRUE;
+}
+
+TEST_F(LauncherEntry, LegacyGateFollowsTheKernelsVersionNotACompatibilitySetting) {
+    const linkmoor::CInstallerSeams saved = linkmoor::InstallerSeams();
+    linkmoor::InstallerSeams().kernelVersionNumbers = &KernelMajor;
+    linkmoor::InstallerSeams().getVersionEx = &ReportsTheOtherSide;
+    const struct {
+        DWORD kernelMajor;
+        bool notice;
+    } cases[] = {{10, false}, {5, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kernelMajor);
+        g_run = RunRecord();
+        g_kernelMajor = c.kernelMajor;
+        std::string text;
+        std::thread watcher([&] {
+            HWND box = linkmoor::test::WaitForBox(GetCurrentProcessId(), nullptr,
+                                                  c.notice ? 20000 : 1);
+            if (!box) return;
+            text = linkmoor::test::ReadBox(box).text;
+            linkmoor::test::PressButton(box, "Close");
+        });
+        EXPECT_EQ(linkmoor::LauncherMain(RecordArguments), 0);
+        watcher.join();
+        EXPECT_EQ(g_run.calls, c.notice ? 0 : 1);
+        EXPECT_EQ(text.rfind("This version of the program is designed to run on Windows Vista", 0) == 0,
+                  c.notice) << text;
+        DeleteFileA(LogPath().c_str());
+    }
+    linkmoor::InstallerSeams() = saved;
+}
 
 TEST(LegacyDialogHook, RenamesYesAndNoAtActivation) {
     linkmoor::test::BoxContents seen;

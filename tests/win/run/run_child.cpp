@@ -5,7 +5,9 @@
 //
 // Usage: <exe> WORK_FOLDER IDENTIFIER|- RESULT_FILE [SEED]
 // RESULT_FILE receives "ok", or "error MODULE LINE ERROR" (decimal). With SEED the run folder's
-// name is drawn from that seed (see FixRunFolderSeedForTest).
+// name is drawn from that seed (see FixRunFolderSeedForTest). With LINKMOOR_TEST_REPORT_WINDOWS7
+// set, GetVersionExA reports Windows 7 whatever Wine's setting, as a compatibility setting makes
+// it do on a newer Windows.
 
 #include <windows.h>
 
@@ -14,11 +16,26 @@
 #include <string>
 
 #include "diagnostics/exception_ex.h"
+#include "installer/installer_seams.h"
 #include "log_file.h"
 #include "run/silent_installer.h"
 
+namespace {
+
+BOOL WINAPI ReportWindows7(LPOSVERSIONINFOA info) {
+    info->dwMajorVersion = 6;
+    info->dwMinorVersion = 1;
+    info->dwBuildNumber = 7601;
+    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    return TRUE;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
+    if (std::getenv("LINKMOOR_TEST_REPORT_WINDOWS7"))
+        linkmoor::InstallerSeams().getVersionEx = &ReportWindows7;
     const std::string workFolder = argv[1];
     const std::string identifier = std::string(argv[2]) == "-" ? "" : argv[2];
     if (argc >= 5) linkmoor::FixRunFolderSeedForTest(unsigned(std::strtoul(argv[4], nullptr, 10)));

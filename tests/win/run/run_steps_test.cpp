@@ -261,6 +261,58 @@ TEST_F(LaunchTest, AMissingModuleFailsWithTheLineOfItsCommandLine) {
         EXPECT_EQ(error->m_module, 0);
         EXPECT_EQ(error->m_line, c.line);
         EXPECT_EQ(error->m_error, DWORD(ERROR_FILE_NOT_FOUND));
+        // A missing file is no hold that passes: it is not tried again.
+        EXPECT_EQ(ReadFileBytes(m_logPath).find("Launch retried"), std::string::npos);
+    }
+}
+
+// Security software holds the fresh program without sharing while it scans it: the start is
+// tried again until the hold ends, within a bound (shortened here), and the retries are logged.
+TEST_F(LaunchTest, AScannersHoldOnTheModuleIsWaitedOut) {
+    CScopedEnvironment record(kCmRecordVariable, m_record);
+    const struct {
+        DWORD holdMs;   // INFINITE: held until the launch has given up
+        DWORD boundMs;
+    } cases[] = {{2000, kLaunchRetryBoundMs}, {INFINITE, 1500}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.holdMs);
+        Prepare(c.holdMs == INFINITE ? "held" : "scanned");
+        ASSERT_TRUE(PlaceCustomerModule(m_runFolder));
+        DeleteFileA(m_record.c_str());
+        SetLaunchRetryBoundForTest(c.boundMs);
+        HANDLE scanner = CreateFileA(ExePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+        std::thread release([&] {
+            if (c.holdMs == INFINITE) return;
+            Sleep(c.holdMs);
+            CloseHandle(scanner);
+        });
+        const int64_t start = NowMs();
+        auto error = CatchError(
+            [&] { LaunchCustomerModule(*m_engine, m_log->Handle(), m_runFolder.c_str(), kIdentifier); });
+        const int64_t elapsed = NowMs() - start;
+        release.join();
+        if (c.holdMs == INFINITE) CloseHandle(scanner);
+        SetLaunchRetryBoundForTest(kLaunchRetryBoundMs);
+
+        const std::vector<std::string> lines = LogLines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[1], "id: 101234567890");
+        EXPECT_EQ(lines[2].rfind("Launch retried: (0x20) ", 0), 0u) << lines[2];
+        if (c.holdMs == INFINITE) {
+            // Today's error after the bound: line 168 with the sharing violation.
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->m_line, 168);
+            EXPECT_EQ(error->m_error, DWORD(ERROR_SHARING_VIOLATION));
+            EXPECT_EQ(lines.size(), 3u);
+            EXPECT_GE(elapsed, 1500);
+            EXPECT_LT(elapsed, 10000);
+        } else {
+            EXPECT_FALSE(error);
+            EXPECT_EQ(ReadRecord(m_record)["done"], "1");
+            EXPECT_GE(elapsed, 2000);
+        }
     }
 }
 

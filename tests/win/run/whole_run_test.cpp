@@ -153,6 +153,15 @@ TEST_F(WholeRunTest, Windows10WithAnIdentifierWritesTheWholeSequence) {
     ExpectOnlyTheLogLeft();
 }
 
+// A compatibility setting for Windows 7 on Windows 10: the system line and the catalogue still
+// follow the true version.
+TEST_F(WholeRunTest, Windows10ReportedAsWindows7StillRunsAsWindows10) {
+    CScopedEnvironment compatibility("LINKMOOR_TEST_REPORT_WINDOWS7", "1");
+    ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
+    const std::string runFolder = RunFolderFromRecord();
+    EXPECT_EQ(Log(), ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
+}
+
 TEST_F(WholeRunTest, OnA64BitSystemTheLogFollowsTheTypicalRunLineForLine) {
     if (!IsWin64Prefix()) GTEST_SKIP() << "the typical log is that of 64-bit Windows 10 on x64";
     ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
