@@ -46,8 +46,8 @@ constexpr PlaceExplanation kPlaces[] = {
     {kModuleInstaller, kLineAdministrator, "the engine's set-up",
      "setting up: checking that the launcher runs with administrator rights",
      PlaceContext::kFixedCode,
-     "the launcher was not run as an administrator: its token holds no Administrators group "
-     "(a standard account, or elevation skipped by a compatibility setting)",
+     "the launcher was not run as an administrator: its token holds no enabled Administrators "
+     "group (a standard account, or elevation skipped by a compatibility setting)",
      kAsAdministrator},
     {kModuleInstaller, kLineServiceManager, "the engine's set-up",
      "setting up: opening the service control manager with full access", PlaceContext::kSetUp,
@@ -207,8 +207,8 @@ constexpr CodeExplanation kCodes[] = {
     {1260, "a group policy blocks this program", nullptr, nullptr,
      "a policy of the machine blocks programs started from the temp folder",
      "ask the machine's administrator to allow the launcher's run folder"},
-    {1313, "a required privilege is not held (here: no Administrators group)", nullptr, nullptr,
-     nullptr, nullptr},
+    {1313, "a required privilege is not held (here: no enabled Administrators group)", nullptr,
+     nullptr, nullptr, nullptr},
     {1359, "an internal error (here: the package error, carrying the reader's status)", nullptr,
      nullptr, nullptr, nullptr},
     {1392, "the file or folder is corrupted and unreadable",

@@ -62,8 +62,8 @@ ADMINISTRATOR = """box: "You have to be logged in as an administrator while inst
 meaning: the launcher needs administrator rights and had none
 place: module 19 (installer engine), line 74: the engine's set-up
 doing: setting up: checking that the launcher runs with administrator rights
-error: 0x521 = 1313 ERROR_NO_SUCH_PRIVILEGE: a required privilege is not held (here: no Administrators group)
-cause: the launcher was not run as an administrator: its token holds no Administrators group (a standard account, or elevation skipped by a compatibility setting)
+error: 0x521 = 1313 ERROR_NO_SUCH_PRIVILEGE: a required privilege is not held (here: no enabled Administrators group)
+cause: the launcher was not run as an administrator: its token holds no enabled Administrators group (a standard account, or elevation skipped by a compatibility setting)
 next: right-click the launcher and choose "Run as administrator", or log in with an administrator account; the launcher must not be started through a compatibility setting that runs it without elevation
 """
 NO_WORK_FOLDER = """box: "Error while unpacking modules in template folder" (caption "Linkmoor Technician Edition - Customer Module")
