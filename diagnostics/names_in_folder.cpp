@@ -8,7 +8,6 @@ namespace linkmoor {
 
 namespace {
 
-constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 bool IsFileSystemFolder(HANDLE handle) {
@@ -20,8 +19,8 @@ bool IsFileSystemFolder(HANDLE handle) {
 
 }  // namespace
 
-UniqueFile OpenFolder(const char* path) {
-    UniqueFile folder(::CreateFileA(path, kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
+UniqueFile OpenFolder(const char* path, DWORD access) {
+    UniqueFile folder(::CreateFileA(path, access, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (folder && !IsFileSystemFolder(folder.Get())) {
         folder.Reset();

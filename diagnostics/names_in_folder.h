@@ -11,9 +11,12 @@
 namespace linkmoor {
 
 // Opens `path` as a folder of a file system, shared with everyone (the folder stays its owner's
-// to use). Invalid, with the last error, when the path leads to no such folder: a file, a missing
-// folder, or something outside every file system (a link into the object manager's namespace).
-UniqueFile OpenFolder(const char* path);
+// to use), by default for reaching the names in it; `access` asks for other rights on the folder.
+// Invalid, with the last error, when the path leads to no such folder (a file, a missing folder,
+// something outside every file system such as a link into the object manager's namespace) or
+// the rights are refused.
+inline constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE;
+UniqueFile OpenFolder(const char* path, DWORD access = kFolderAccess);
 
 // How a name is opened: the access, the sharing, the disposition and the create options of
 // NtCreateFile, and whether a started program inherits the handle.

@@ -13,6 +13,7 @@
 
 #include "diagnostics/unique_handle.h"
 #include "installer/log_lines.h"
+#include "installer/windows_version.h"
 #include "package/packed_tools.h"
 
 // windows.h maps these names to their ANSI calls; the engine's operations carry the plain names.
@@ -27,7 +28,6 @@ class CSetupLogApi;
 using GetSystemWow64DirectoryAFn = UINT(WINAPI*)(LPSTR buffer, UINT size);
 using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE process, USHORT* processMachine,
                                         USHORT* nativeMachine);
-using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD* major, DWORD* minor, DWORD* build);
 using MsiEnumPatchesExAFn = UINT(WINAPI*)(LPCSTR product, LPCSTR userSid, DWORD context,
                                           DWORD filter, DWORD index, LPSTR patchCode,
                                           LPSTR targetProductCode, int* targetContext,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "diagnostics/entry_point.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
 
@@ -77,13 +78,13 @@ bool CInstaller::IsAdministrator() {
 }
 
 void CInstaller::ResolveEntryPoints() {
-    HMODULE kernel32 = ::LoadLibraryA("kernel32.dll");
+    HMODULE kernel32 = ::LoadLibraryA(kKernel32Dll);
     m_getSystemWow64DirectoryA =
         Resolve<GetSystemWow64DirectoryAFn>(kernel32, "GetSystemWow64DirectoryA");
     m_isWow64Process2 = Resolve<IsWow64Process2Fn>(kernel32, "IsWow64Process2");
 
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    m_rtlGetNtVersionNumbers = Resolve<RtlGetNtVersionNumbersFn>(ntdll, "RtlGetNtVersionNumbers");
+    HMODULE ntdll = ::GetModuleHandleA(kNtdllDll);
+    m_rtlGetNtVersionNumbers = Resolve<RtlGetNtVersionNumbersFn>(ntdll, kRtlGetNtVersionNumbers);
 
     HMODULE msi = LoadSystemLibrary("msi.dll");
     m_msiEnumPatchesExA = Resolve<MsiEnumPatchesExAFn>(msi, "MsiEnumPatchesExA");

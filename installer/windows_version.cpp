@@ -7,8 +7,6 @@ namespace linkmoor {
 
 namespace {
 
-using NtVersionNumbersFn = void(WINAPI*)(DWORD* major, DWORD* minor, DWORD* build);
-constexpr char kNtVersionNumbers[] = "RtlGetNtVersionNumbers";
 // The upper four bits of the kernel's build number tell a free build from a checked one.
 constexpr DWORD kBuildNumberMask = 0x0FFFFFFF;
 
@@ -18,7 +16,8 @@ static_assert(sizeof(OSVERSIONINFOEXA) == 156, "extended version record");
 }  // namespace
 
 bool KernelVersionNumbers(DWORD* major, DWORD* minor, DWORD* build) {
-    auto versionNumbers = LoadedEntryPoint<NtVersionNumbersFn>(kNtdllDll, kNtVersionNumbers);
+    auto versionNumbers =
+        LoadedEntryPoint<RtlGetNtVersionNumbersFn>(kNtdllDll, kRtlGetNtVersionNumbers);
     if (!versionNumbers) return false;
     versionNumbers(major, minor, build);
     return true;

@@ -8,6 +8,10 @@
 
 namespace linkmoor {
 
+// ntdll's call for the kernel's version numbers, undocumented and so looked up at run time.
+using RtlGetNtVersionNumbersFn = void(WINAPI*)(DWORD* major, DWORD* minor, DWORD* build);
+inline constexpr char kRtlGetNtVersionNumbers[] = "RtlGetNtVersionNumbers";
+
 struct WindowsVersion {
     DWORD major = 0;
     DWORD minor = 0;

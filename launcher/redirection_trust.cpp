@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
+#include "diagnostics/entry_point.h"
+
 namespace linkmoor {
 
 namespace {
 
-constexpr char kKernelDll[] = "kernel32.dll";
 constexpr char kSetProcessMitigationPolicy[] = "SetProcessMitigationPolicy";
 // PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy and the flag of its policy record
 // that enforces it (the toolchain's headers may predate both).
@@ -18,10 +19,8 @@ using SetProcessMitigationPolicyFn = BOOL(WINAPI*)(int policy, void* buffer, SIZ
 }  // namespace
 
 bool EnforceRedirectionTrust() {
-    HMODULE kernel = ::GetModuleHandleA(kKernelDll);
-    if (!kernel) return false;
-    auto setPolicy = reinterpret_cast<SetProcessMitigationPolicyFn>(
-        reinterpret_cast<void*>(::GetProcAddress(kernel, kSetProcessMitigationPolicy)));
+    auto setPolicy = LoadedEntryPoint<SetProcessMitigationPolicyFn>(kKernel32Dll,
+                                                                    kSetProcessMitigationPolicy);
     if (!setPolicy) return false;
     DWORD flags = kEnforceRedirectionTrust;
     return setPolicy(kRedirectionTrustPolicy, &flags, sizeof(flags)) != FALSE;

@@ -7,13 +7,13 @@
 
 #include "diagnostics/names_in_folder.h"
 #include "diagnostics/unique_handle.h"
+#include "run/system_temp_folder.h"
 
 namespace linkmoor {
 
 namespace {
 
 constexpr char kProbeFileName[] = "__try__temporary__file__";
-constexpr char kTempFolderName[] = "\\Temp";
 constexpr char kVolumePrefix[] = "\\\\?\\";
 constexpr DWORD kProbeBlockSize = 32;
 constexpr DWORD kMountPathsSize = MAX_PATH;
@@ -45,8 +45,8 @@ UniqueFile TrySystemTemp(char* buffer, uint32_t size, FolderProbe probe) {
     if (length == 0 || length >= size) return UniqueFile();
     StripTrailingBackslash(buffer, length);
     length = UINT(std::strlen(buffer));
-    if (length + sizeof(kTempFolderName) > size) return UniqueFile();
-    std::memcpy(buffer + length, kTempFolderName, sizeof(kTempFolderName));
+    if (length + sizeof(kWindowsTempName) > size) return UniqueFile();
+    std::memcpy(buffer + length, kWindowsTempName, sizeof(kWindowsTempName));
     return probe(buffer);
 }
 

@@ -29,6 +29,23 @@ struct ViewPolicy {
 };
 using UniqueView = UniqueHandle<ViewPolicy>;
 
+// The running program's own full path, by its wide name; false when it cannot be had whole.
+bool OwnFilePath(wchar_t (&path)[MAX_PATH]) {
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length != 0 && length < MAX_PATH;  // a path cut short ends without a terminator
+}
+
+// True when `path` starts with a drive letter that names no drive in this session: a network
+// drive mapped in the user's unelevated session is not there for an elevated program.
+bool IsDriveMissing(const wchar_t* path) {
+    const bool driveLetter = ((path[0] >= L'A' && path[0] <= L'Z') ||
+                              (path[0] >= L'a' && path[0] <= L'z')) &&
+                             path[1] == L':' && path[2] == L'\\';
+    if (!driveLetter) return false;
+    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
+}
+
 }  // namespace
 
 bool IsFileOfThisProcess(HANDLE file) {
@@ -39,20 +56,6 @@ bool IsFileOfThisProcess(HANDLE file) {
     if (!view) return false;
     auto sameFiles = LoadedEntryPoint<AreMappedFilesTheSameFn>(kNtdllDll, kAreMappedFilesTheSame);
     return sameFiles && sameFiles(GetModuleHandleA(nullptr), view.Get()) == kStatusSuccess;
-}
-
-bool OwnFilePath(wchar_t (&path)[MAX_PATH]) {
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return length != 0 && length < MAX_PATH;  // a path cut short ends without a terminator
-}
-
-bool IsDriveMissing(const wchar_t* path) {
-    const bool driveLetter = ((path[0] >= L'A' && path[0] <= L'Z') ||
-                              (path[0] >= L'a' && path[0] <= L'z')) &&
-                             path[1] == L':' && path[2] == L'\\';
-    if (!driveLetter) return false;
-    const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
-    return GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR;
 }
 
 bool OwnFileDriveMissing(std::string& drive) {

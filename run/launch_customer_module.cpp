@@ -31,8 +31,8 @@ bool IsScannerHold(DWORD error) {
 }
 
 // Starts the customer module with `commandLine` (null: none) and `environment` (a wide block),
-// waiting out a scanner's hold, and
-// logs the retries when there were any. False with the last attempt's error as the last error.
+// waiting out a scanner's hold, and logs the retries when there were any. False with the last
+// attempt's error as the last error.
 bool StartCustomerModule(CInstaller& engine, const std::string& exePath, char* commandLine,
                          std::wstring& environment, const char* runFolder, STARTUPINFOA& startup,
                          PROCESS_INFORMATION& process) {

@@ -2,24 +2,18 @@
 
 #include <windows.h>
 
-#include "diagnostics/unique_handle.h"
+#include "diagnostics/names_in_folder.h"
 
 namespace linkmoor {
 
 namespace {
 
 constexpr char kSystemTempName[] = "\\SystemTemp";
-constexpr char kTempName[] = "\\Temp";
 
 // Newer Windows keep SYSTEM's temporary files there and may not let administrators create
 // folders in it; that is asked without creating anything.
 bool AdmitsFolders(const std::string& folder) {
-    UniqueFile opened(::CreateFileA(folder.c_str(), FILE_ADD_SUBDIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    return opened && ::GetFileInformationByHandle(opened.Get(), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return OpenFolder(folder.c_str(), FILE_ADD_SUBDIRECTORY).IsValid();
 }
 
 }  // namespace
@@ -36,7 +30,7 @@ bool SystemTempFolder(std::string& folder) {
 
     folder = base + kSystemTempName;
     if (AdmitsFolders(folder)) return true;
-    folder = base + kTempName;
+    folder = base + kWindowsTempName;
     return true;
 }
 

@@ -125,7 +125,9 @@ TEST_F(RebootDeferral, FolderEmptiedOnlyPendingIsRemovedOnceTheHoldEnds) {
         release.join();
         EXPECT_EQ(m_engine->m_rebootRequired, c.removedNow ? 0 : 1);
         EXPECT_EQ(HasPending({NtPath(sub), ""}), !c.removedNow);
-        if (!c.removedNow) EXPECT_TRUE(RemoveDirectoryA(sub.c_str()));
+        if (!c.removedNow) {
+            EXPECT_TRUE(RemoveDirectoryA(sub.c_str()));
+        }
     }
 }
 
