@@ -84,8 +84,7 @@ CheckResult CheckPackage(const CPackedTools& reader) {
     return result;
 }
 
-CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out) {
-    const CheckResult result = CheckPackage(reader);
+void WriteCheckReport(const CheckResult& result, std::ostream& out) {
     for (const MachineRun& machine : result.machines) {
         for (const MachineFile& item : machine.files) {
             const RunFile& file = item.file;
@@ -106,7 +105,6 @@ CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out) {
         }
     }
     for (const std::string& name : result.unused) out << "unused " << name << "\n";
-    return result.counts;
 }
 
 }  // namespace linkmoor::tools

@@ -70,8 +70,7 @@ const char* GenerationLabel(bool windows10OrNewer);
 //   <arch> <generation> warning: missing <entry>: ...
 //   <arch> <generation> not reached <entry> -> <target>   (after the run has stopped)
 //   unused <entry>
-// `reader` holds a loaded package.
-CheckCounts WriteCheckReport(const CPackedTools& reader, std::ostream& out);
+void WriteCheckReport(const CheckResult& result, std::ostream& out);
 
 // The report's last line after "FILE: ":
 //   "check passed: every machine runs (errors 0, warnings W, unused U)"

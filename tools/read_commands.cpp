@@ -208,7 +208,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         json.EndObject();
         return exitCode;
     }
-    WriteCheckReport(*file.reader, out);
+    WriteCheckReport(result, out);
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     if (!warning.empty()) err << kProgram << warning << "\n";
     out << file.path << ": " << summary << "\n";

@@ -69,7 +69,9 @@ Report CheckOf(const std::vector<std::string>& names) {
 
     std::ostringstream out;
     Report report;
-    report.counts = WriteCheckReport(reader, out);
+    const CheckResult result = CheckPackage(reader);
+    WriteCheckReport(result, out);
+    report.counts = result.counts;
     std::istringstream in(out.str());
     for (std::string line; std::getline(in, line);) report.lines.push_back(line);
     report.summary = CheckSummary(report.counts);
