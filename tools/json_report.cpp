@@ -230,8 +230,7 @@ void WriteDiffMembers(CJsonWriter& json, const std::vector<EntryDifference>& dif
     json.Member("only_signature_differs", counts.Identical() && bytes.SignatureOnly());
 }
 
-void WriteMemoryObject(CJsonWriter& json, uint64_t fileSize, const PackageFile& file) {
-    const MemoryNeed need = MemoryNeedOf(fileSize, *file.reader);
+void WriteMemoryObject(CJsonWriter& json, const MemoryNeed& need) {
     json.BeginObject();
     json.Member("file", need.file);
     json.Member("contents", need.contents);

@@ -14,6 +14,7 @@ struct PackageFile;
 struct EntryDifference;
 struct DiffCounts;
 struct BytesDiff;
+struct MemoryNeed;
 
 // The version of the documents' schema: a new one only when a field changes meaning or goes.
 inline constexpr int kJsonFormatVersion = 1;
@@ -33,6 +34,6 @@ void WriteDiffMembers(CJsonWriter& json, const std::vector<EntryDifference>& dif
                       const BytesDiff& bytes);
 
 // The "memory" object: what the launcher must hold for this package and the measured limit.
-void WriteMemoryObject(CJsonWriter& json, uint64_t fileSize, const PackageFile& file);
+void WriteMemoryObject(CJsonWriter& json, const MemoryNeed& need);
 
 }  // namespace linkmoor::tools

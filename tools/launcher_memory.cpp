@@ -16,10 +16,7 @@ std::string Mebibytes(uint64_t bytes) { return std::to_string((bytes + (1u << 20
 MemoryNeed MemoryNeedOf(uint64_t fileSize, const CPackedTools& reader) {
     MemoryNeed need;
     need.file = fileSize;
-    for (const auto& [name, entry] : reader.m_files) {
-        need.contents += entry.size;
-        if (entry.size > need.largestEntry) need.largestEntry = entry.size;
-    }
+    for (const auto& [name, entry] : reader.m_files) need.AddEntry(entry.size);
     return need;
 }
 

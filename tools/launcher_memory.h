@@ -18,6 +18,10 @@ struct MemoryNeed {
     uint64_t contents = 0;      // every entry's contents
     uint64_t largestEntry = 0;  // held twice while it is inflated
     uint64_t Total() const { return file + contents + largestEntry; }
+    void AddEntry(uint64_t size) {
+        contents += size;
+        if (size > largestEntry) largestEntry = size;
+    }
 };
 
 // The largest need of a package that the 32-bit launcher was measured to open under Wine.

@@ -195,7 +195,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
                   file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
         exitCode = kExitNotLauncher;
     }
-    const std::string warning = MemoryWarning(MemoryNeedOf(file.bytes.size(), *file.reader), "'" + file.path + "'");
+    const MemoryNeed need = MemoryNeedOf(file.bytes.size(), *file.reader);
     if (line.json) {
         CJsonWriter json(out);
         BeginDocument(json, line.command, exitCode, file.path + ": " + summary);
@@ -204,12 +204,13 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         json.Key("check");
         WriteCheckObject(json, result);
         json.Key("memory");
-        WriteMemoryObject(json, file.bytes.size(), file);
+        WriteMemoryObject(json, need);
         json.EndObject();
         return exitCode;
     }
     WriteCheckReport(result, out);
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    const std::string warning = MemoryWarning(need, "'" + file.path + "'");
     if (!warning.empty()) err << kProgram << warning << "\n";
     out << file.path << ": " << summary << "\n";
     return exitCode;

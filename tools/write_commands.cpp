@@ -150,10 +150,7 @@ std::string ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
 MemoryNeed NeedOf(uint64_t fileSize, const std::vector<package::PackageInput>& entries) {
     MemoryNeed need;
     need.file = fileSize;
-    for (const package::PackageInput& entry : entries) {
-        need.contents += entry.contents.size();
-        if (entry.contents.size() > need.largestEntry) need.largestEntry = entry.contents.size();
-    }
+    for (const package::PackageInput& entry : entries) need.AddEntry(entry.contents.size());
     return need;
 }
 
