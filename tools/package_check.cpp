@@ -23,19 +23,16 @@ const char* GenerationLabel(bool windows10OrNewer) {
 }
 
 std::string MachinesVerdict(const CheckCounts& counts) {
-    return counts.failingMachines == 0 ? std::string("every machine runs")
-                                       : std::to_string(counts.failingMachines) + " of " +
-                                             std::to_string(counts.machines) + " machines would stop";
-}
-
-std::string CountsText(const CheckCounts& counts) {
-    return "(errors " + std::to_string(counts.errors) + ", warnings " + std::to_string(counts.warnings) +
+    const std::string machines = counts.failingMachines == 0
+                                     ? std::string("every machine runs")
+                                     : std::to_string(counts.failingMachines) + " of " +
+                                           std::to_string(counts.machines) + " machines would stop";
+    return machines + " (errors " + std::to_string(counts.errors) + ", warnings " + std::to_string(counts.warnings) +
            ", unused " + std::to_string(counts.unused) + ")";
 }
 
 std::string CheckSummary(const CheckCounts& counts) {
-    return std::string(counts.failingMachines == 0 ? "check passed: " : "check failed: ") + MachinesVerdict(counts) +
-           " " + CountsText(counts);
+    return std::string(counts.failingMachines == 0 ? "check passed: " : "check failed: ") + MachinesVerdict(counts);
 }
 
 int CheckExitCode(const CheckCounts& counts) {

@@ -76,10 +76,9 @@ void WriteCheckReport(const CheckResult& result, std::ostream& out);
 //   "check passed: every machine runs (errors 0, warnings W, unused U)"
 //   "check failed: F of M machines would stop (errors E, warnings W, unused U)"
 std::string CheckSummary(const CheckCounts& counts);
-// What the machines' runs come to, as in the summary: "every machine runs" or "F of M machines
-// would stop"; and the counts: "(errors E, warnings W, unused U)".
+// The summary without its first words: "every machine runs (errors 0, warnings W, unused U)" or
+// "F of M machines would stop (errors E, warnings W, unused U)".
 std::string MachinesVerdict(const CheckCounts& counts);
-std::string CountsText(const CheckCounts& counts);
 
 // The exit code of a check of a valid package: kExitMachineFails when any machine would stop.
 int CheckExitCode(const CheckCounts& counts);

@@ -185,7 +185,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const CheckResult result = CheckPackage(*file.reader);
     std::string summary = CheckSummary(result.counts);
     int exitCode = CheckExitCode(result.counts);
-    const std::string machines = MachinesVerdict(result.counts) + " " + CountsText(result.counts);
+    const std::string machines = MachinesVerdict(result.counts);
     if (file.front.kind == FrontKind::kNone) {
         summary = "check failed: a package without a launcher, which no machine can start; appended to the launcher: " +
                   machines;
