@@ -27,18 +27,22 @@ std::string VerifyLine(const PackageFile& file) {
     return file.path + ": " + kVerdictValid;
 }
 
-// A document with the one file of list, verify or check, whose package did not load.
+// The document of list and verify, whose one member after the opening ones is the file.
+void WriteFileDocument(std::ostream& out, const std::string& command, int exitCode, const std::string& summary,
+                       const PackageFile& file, bool withEntries) {
+    CJsonWriter json(out);
+    BeginDocument(json, command, exitCode, summary);
+    json.Key("file");
+    WriteFileObject(json, file, withEntries);
+    json.EndObject();
+}
+
+// The verdict on a file whose package did not load: its line on `err`, or with --json a document
+// with the file alone.
 int WriteRefusal(const std::string& command, const PackageFile& file, int exitCode, bool json, std::ostream& out,
                  std::ostream& err) {
-    if (!json) {
-        err << file.VerdictLine() << "\n";
-        return exitCode;
-    }
-    CJsonWriter writer(out);
-    BeginDocument(writer, command, exitCode, file.VerdictLine());
-    writer.Key("file");
-    WriteFileObject(writer, file, false);
-    writer.EndObject();
+    if (json) WriteFileDocument(out, command, exitCode, file.VerdictLine(), file, false);
+    else err << file.VerdictLine() << "\n";
     return exitCode;
 }
 
@@ -86,11 +90,7 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const PackageFile file = OpenPackageFile(line.operands[0], !line.json);
     const int exitCode = file.ExitCode(true);
     if (line.json) {
-        CJsonWriter json(out);
-        BeginDocument(json, line.command, exitCode, VerifyLine(file));
-        json.Key("file");
-        WriteFileObject(json, file, true);
-        json.EndObject();
+        WriteFileDocument(out, line.command, exitCode, VerifyLine(file), file, true);
         return exitCode;
     }
     (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
@@ -104,12 +104,8 @@ int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const int exitCode = file.ExitCode(false);
     if (!file.Valid()) return WriteRefusal(line.command, file, exitCode, line.json, out, err);
     if (line.json) {
-        CJsonWriter json(out);
-        BeginDocument(json, line.command, exitCode,
-                      file.path + ": " + std::to_string(file.reader->m_files.size()) + " entries");
-        json.Key("file");
-        WriteFileObject(json, file, true);
-        json.EndObject();
+        WriteFileDocument(out, line.command, exitCode,
+                          file.path + ": " + std::to_string(file.reader->m_files.size()) + " entries", file, true);
         return exitCode;
     }
     for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << name << "\n";
@@ -121,10 +117,7 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string& packagePath = line.operands[0];
     const std::string& folder = line.operands[1];
     const PackageFile file = OpenPackageFile(packagePath, false);
-    if (!file.Valid()) {
-        err << file.VerdictLine() << "\n";
-        return file.ExitCode(false);
-    }
+    if (!file.Valid()) return WriteRefusal(line.command, file, file.ExitCode(false), false, out, err);
     const auto& entries = file.reader->m_files;
 
     // Every name and target is checked before the first file is written.
