@@ -34,30 +34,17 @@ CJsonWriter& CJsonWriter::Key(const std::string& key) {
     return *this;
 }
 
-void CJsonWriter::BeginObject() {
+void CJsonWriter::Open(char bracket) {
     BeforeValue();
-    m_out << "{";
+    m_out << bracket;
     m_first.push_back(true);
 }
 
-void CJsonWriter::EndObject() {
+void CJsonWriter::Close(char bracket) {
     const bool empty = m_first.back();
     m_first.pop_back();
     if (!empty) NewLine();
-    m_out << "}";
-}
-
-void CJsonWriter::BeginArray() {
-    BeforeValue();
-    m_out << "[";
-    m_first.push_back(true);
-}
-
-void CJsonWriter::EndArray() {
-    const bool empty = m_first.back();
-    m_first.pop_back();
-    if (!empty) NewLine();
-    m_out << "]";
+    m_out << bracket;
 }
 
 void CJsonWriter::String(const std::string& text) {

@@ -19,10 +19,10 @@ public:
     CJsonWriter& operator=(const CJsonWriter&) = delete;
 
     // Values: inside an array, or after Key inside an object.
-    void BeginObject();
-    void EndObject();
-    void BeginArray();
-    void EndArray();
+    void BeginObject() { Open('{'); }
+    void EndObject() { Close('}'); }
+    void BeginArray() { Open('['); }
+    void EndArray() { Close(']'); }
     void String(const std::string& text);
     void Number(uint64_t value);
     void Integer(int64_t value);
@@ -41,6 +41,8 @@ public:
     void Member(const std::string& key, bool value) { Key(key).Bool(value); }
 
 private:
+    void Open(char bracket);
+    void Close(char bracket);
     void BeforeValue();
     void Quoted(const std::string& text);
     void NewLine();
