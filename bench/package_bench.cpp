@@ -21,7 +21,6 @@
 #include "bench/peak_memory.h"
 #include "bench/shaped_package.h"
 
-#include "package/md5.h"
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "tools/file_io.h"
@@ -69,11 +68,6 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-bool DigestMatches(const uint8_t* data, size_t size, const uint8_t* expected) {
-    Md5Digest digest = CMd5::Of(data, size);
-    return std::memcmp(digest.data(), expected, package::kDigestSize) == 0;
 }
 
 bool InflateInto(const Record& record, uint8_t* out) {
@@ -128,7 +122,7 @@ std::vector<Record> Records(const uint8_t* header, bool learnSizes) {
 
 bool BodyMatches(const uint8_t* header) {
     uint32_t bodyLength = package::ReadLe32(header + package::kBodyLengthOffset);
-    return DigestMatches(header + package::kHeaderSize, bodyLength, header + package::kBodyDigestOffset);
+    return package::DigestMatches(header + package::kHeaderSize, bodyLength, header + package::kBodyDigestOffset);
 }
 
 // The floor; false when a digest or stream does not check out.
@@ -138,7 +132,7 @@ bool Floor(const std::vector<uint8_t>& file, const std::vector<Record>& records,
     for (const Record& record : records) {
         std::unique_ptr<uint8_t[]> block(new uint8_t[record.size]);
         if (!InflateInto(record, block.get())) return false;
-        if (!DigestMatches(block.get(), record.size, record.digest)) return false;
+        if (!package::DigestMatches(block.get(), record.size, record.digest)) return false;
         blocks.push_back(std::move(block));
     }
     return true;
@@ -175,7 +169,7 @@ bool GrowingString(const std::vector<uint8_t>& file, uint8_t* outBuffer, Blocks&
         std::memcpy(block.get(), out.data(), out.size());
         size_t size = out.size();
         std::string().swap(out);
-        if (!DigestMatches(block.get(), size, record.digest)) return false;
+        if (!package::DigestMatches(block.get(), size, record.digest)) return false;
         blocks.push_back(std::move(block));
     }
     return true;

@@ -1,9 +1,17 @@
-// Finding the package header in a whole file.
+// The layout's rules: finding the header in a whole file, its check field, the digests, the extent
+// of a package and its entry records.
 #include "package/package_format.h"
 
 #include <cstring>
 
+#include "package/md5.h"
+
 namespace linkmoor::package {
+
+bool DigestMatches(const uint8_t* data, size_t size, const uint8_t* expected) {
+    const Md5Digest digest = CMd5::Of(data, size);
+    return std::memcmp(digest.data(), expected, kDigestSize) == 0;
+}
 
 bool CheckFieldHolds(const uint8_t* header) {
     const uint8_t key = header[kKeyByteOffset];

@@ -28,6 +28,9 @@ inline constexpr size_t kEntryRecordSize = 24;        // fixed part, followed by
 
 inline constexpr size_t kDigestSize = 16;
 
+// True when the MD5 of the `size` bytes at `data` is the kDigestSize bytes at `expected`.
+bool DigestMatches(const uint8_t* data, size_t size, const uint8_t* expected);
+
 inline uint32_t ReadLe32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

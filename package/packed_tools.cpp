@@ -10,22 +10,12 @@
 #include <vector>
 
 #include "package/certificate_table.h"
-#include "package/md5.h"
 #include "package/package_format.h"
 #include "package/tick_count.h"
 
 namespace linkmoor {
 
 using namespace package;
-
-namespace {
-
-bool DigestMatches(const uint8_t* data, size_t size, const uint8_t* expected) {
-    const Md5Digest digest = CMd5::Of(data, size);
-    return std::memcmp(digest.data(), expected, kDigestSize) == 0;
-}
-
-}  // namespace
 
 bool CPackedTools::ByteLess::operator()(const std::string& a, const std::string& b) const {
     const size_t common = a.size() < b.size() ? a.size() : b.size();

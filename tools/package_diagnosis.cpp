@@ -2,9 +2,6 @@
 
 #include "tools/package_diagnosis.h"
 
-#include <cstring>
-
-#include "package/md5.h"
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "tools/signature_report.h"
@@ -14,11 +11,6 @@ namespace linkmoor::tools {
 namespace {
 
 using namespace package;
-
-bool DigestMatches(const uint8_t* data, size_t size, const uint8_t* expected) {
-    const Md5Digest digest = CMd5::Of(data, size);
-    return std::memcmp(digest.data(), expected, kDigestSize) == 0;
-}
 
 // "entry 'NAME' (record 3 of 26)"
 std::string EntryWords(const EntryRecord& record, uint32_t index, uint32_t count) {
