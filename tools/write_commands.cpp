@@ -92,6 +92,13 @@ std::vector<InputOperand> ReadLists(const std::vector<std::string>& lists, CProb
     return inputs;
 }
 
+// What is wrong with an input of `size` bytes: a package carries no empty entry and none of 4 GiB.
+std::string CheckInputSize(const std::string& path, uint64_t size) {
+    if (size == 0) return "'" + path + "' is empty: an empty entry cannot be carried in a package";
+    if (size > kFormatSizeLimit) return "'" + path + "' is larger than the 4 GiB the package format can carry";
+    return {};
+}
+
 // What is wrong with the file of an input, or empty.
 std::string CheckInputFile(const std::string& path) {
     const FileFacts facts = ExamineFile(path);
@@ -101,9 +108,7 @@ std::string CheckInputFile(const std::string& path) {
         case PathKind::kOther: return "'" + path + "' is not a file";
         case PathKind::kFile: break;
     }
-    if (facts.size == 0) return "'" + path + "' is empty: an empty entry cannot be carried in a package";
-    if (facts.size > kFormatSizeLimit) return "'" + path + "' is larger than the 4 GiB the package format can carry";
-    return {};
+    return CheckInputSize(path, facts.size);
 }
 
 // Every input checked before anything is read: names, clashes, the files. Each problem is named
@@ -138,13 +143,11 @@ void CheckInputs(const std::vector<InputOperand>& inputs, CProblems& problems) {
     }
 }
 
-// Reads one input of a package: a non-empty file within the format's limits.
+// Reads one input of a package: a non-empty file within the format's limits (checked again on
+// what was read, as the file may have changed since it was examined).
 std::string ReadInput(const std::string& path, std::vector<uint8_t>& bytes) {
     const std::string error = ReadWholeFile(path, bytes);
-    if (!error.empty()) return error;
-    if (bytes.empty()) return "'" + path + "' is empty: an empty entry cannot be carried in a package";
-    if (bytes.size() > kFormatSizeLimit) return "'" + path + "' is larger than the 4 GiB the package format can carry";
-    return {};
+    return error.empty() ? CheckInputSize(path, bytes.size()) : error;
 }
 
 MemoryNeed NeedOf(uint64_t fileSize, const std::vector<package::PackageInput>& entries) {
