@@ -23,4 +23,9 @@ int Fail(std::ostream& err, const std::string& message);
 // The one-line usage error of `line`'s command; exit code 64.
 int Usage(std::ostream& err, const CommandLine& line, const std::string& message);
 
+// Whether an output may be written at `path`: nothing stands there, or a file that `force` lets
+// the command replace (it may still refuse that file for reasons of its own); anything else is
+// refused with the reason. `exists` tells whether a file stands there.
+std::string CheckOutputPath(const std::string& path, bool force, bool& exists);
+
 }  // namespace linkmoor::tools

@@ -52,6 +52,18 @@ int Usage(std::ostream& err, const CommandLine& line, const std::string& message
     return kExitUsage;
 }
 
+std::string CheckOutputPath(const std::string& path, bool force, bool& exists) {
+    exists = false;
+    switch (GetPathKind(path)) {
+        case PathKind::kMissing: return {};
+        case PathKind::kFile: break;
+        default: return "'" + path + "' exists and is not a file";
+    }
+    exists = true;
+    if (!force) return "'" + path + "' exists already (use --force to replace it)";
+    return {};
+}
+
 uint8_t DefaultKeyByte(const std::vector<package::PackageInput>& entries) {
     CMd5 md5;
     for (const package::PackageInput& entry : entries) {

@@ -47,16 +47,11 @@ int WriteRefusal(const std::string& command, const PackageFile& file, int exitCo
 }
 
 // What an extract target may be: a missing file, or with --force an existing file that is not
-// the package being extracted.
-std::string CheckTarget(const std::string& target, bool force, const std::string& packagePath) {
-    switch (GetPathKind(target)) {
-        case PathKind::kMissing: return {};
-        case PathKind::kFile: break;
-        default: return "'" + target + "' exists and is not a file";
-    }
-    if (!force) return "'" + target + "' exists already (use --force to replace it)";
-    if (IsSameFile(target, packagePath)) return "'" + target + "' is the package file itself";
-    return {};
+// the package being extracted. `exists` tells whether a file stands there.
+std::string CheckTarget(const std::string& target, bool force, const std::string& packagePath, bool& exists) {
+    const std::string error = CheckOutputPath(target, force, exists);
+    if (error.empty() && exists && IsSameFile(target, packagePath)) return "'" + target + "' is the package file itself";
+    return error;
 }
 
 // An extract that stopped part way: removes the files it created (and DIR, when it made it and
@@ -136,12 +131,13 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::vector<bool> existed;
     for (const auto& [name, entry] : entries) {
         const std::string target = JoinPath(folder, name);
-        error = CheckTarget(target, line.force, packagePath);
+        bool exists = false;
+        error = CheckTarget(target, line.force, packagePath, exists);
         if (!error.empty()) {
             if (folderCreated) RemoveEmptyFolder(folder);
             return Fail(err, error + ": nothing extracted");
         }
-        existed.push_back(GetPathKind(target) == PathKind::kFile);
+        existed.push_back(exists);
     }
 
     // Two entries never become one file, whatever the file system folds: a target that exists

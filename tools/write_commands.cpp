@@ -28,14 +28,11 @@ constexpr char kStandardOutputName[] = "standard output";
 // a package. Anything else (an input named by mistake, an empty shell variable shifting the
 // operands) is refused, even with --force.
 std::string CheckOutput(const std::string& path, bool force) {
-    switch (GetPathKind(path)) {
-        case PathKind::kMissing: return {};
-        case PathKind::kFile: break;
-        default: return "'" + path + "' exists and is not a file";
-    }
-    if (!force) return "'" + path + "' exists already (use --force to replace it)";
+    bool exists = false;
+    std::string error = CheckOutputPath(path, force, exists);
+    if (!error.empty() || !exists) return error;
     std::vector<uint8_t> bytes;
-    const std::string error = ReadWholeFile(path, bytes);
+    error = ReadWholeFile(path, bytes);
     if (!error.empty()) return error + ": --force replaces only a package or a launcher with a package";
     if (package::FindHeader(bytes.data(), bytes.size()) == package::kNotFound)
         return "'" + path + "' exists and is no package and no launcher with a package; --force replaces only those";
