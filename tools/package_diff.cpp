@@ -84,9 +84,9 @@ void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostrea
     }
 }
 
-BytesDiff CompareBytes(const FileParts& older, const FileParts& newer) {
-    const uint8_t* a = older.bytes->data();
-    const uint8_t* b = newer.bytes->data();
+BytesDiff CompareBytes(const PackageFile& older, const PackageFile& newer) {
+    const uint8_t* a = older.bytes.data();
+    const uint8_t* b = newer.bytes.data();
     BytesDiff diff;
     const uint64_t aLength = older.packageEnd - older.packageAt;
     const uint64_t bLength = newer.packageEnd - newer.packageAt;
@@ -96,10 +96,10 @@ BytesDiff CompareBytes(const FileParts& older, const FileParts& newer) {
     } else if (std::memcmp(a, b, older.packageAt) != 0) {
         diff.before = SameButSignatureFields(a, b, older.packageAt) ? BeforeDiff::kSignatureFieldsOnly : BeforeDiff::kDiffer;
     }
-    const size_t aAfter = older.bytes->size() - size_t(older.packageEnd);
-    const size_t bAfter = newer.bytes->size() - size_t(newer.packageEnd);
+    const size_t aAfter = older.bytes.size() - size_t(older.packageEnd);
+    const size_t bAfter = newer.bytes.size() - size_t(newer.packageEnd);
     diff.afterSame = aAfter == bAfter && std::memcmp(a + older.packageEnd, b + newer.packageEnd, aAfter) == 0;
-    diff.anySigned = older.isSigned || newer.isSigned;
+    diff.anySigned = older.signature.isSigned || newer.signature.isSigned;
     return diff;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "package/packed_tools.h"
+#include "tools/package_file.h"
 
 namespace linkmoor::tools {
 
@@ -49,14 +50,6 @@ DiffCounts CountChanges(const std::vector<EntryDifference>& differences);
 //   removed <name>: <size> bytes
 void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostream& out);
 
-// A file holding a valid package, with where the package starts and ends.
-struct FileParts {
-    const std::vector<uint8_t>* bytes;
-    size_t packageAt;
-    uint64_t packageEnd;
-    bool isSigned;  // its PE headers name a certificate table
-};
-
 enum class BeforeDiff { kIdentical, kSignatureFieldsOnly, kDiffer };
 
 struct BytesDiff {
@@ -69,7 +62,8 @@ struct BytesDiff {
     bool Identical() const { return packageSame && before == BeforeDiff::kIdentical && afterSame; }
 };
 
-BytesDiff CompareBytes(const FileParts& older, const FileParts& newer);
+// Both files hold a valid package.
+BytesDiff CompareBytes(const PackageFile& older, const PackageFile& newer);
 
 // "entries same S, changed C, added A, removed R; package bytes identical|differ; bytes before
 // the package identical|differ|differ only in the signature fields; bytes after the package

@@ -229,9 +229,7 @@ int RunDiff(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
     const std::vector<EntryDifference> differences = CompareEntries(*older.reader, *newer.reader);
     const DiffCounts counts = CountChanges(differences);
-    const BytesDiff bytes =
-        CompareBytes({&older.bytes, older.packageAt, older.packageEnd, older.signature.isSigned},
-                     {&newer.bytes, newer.packageAt, newer.packageEnd, newer.signature.isSigned});
+    const BytesDiff bytes = CompareBytes(older, newer);
     const int exitCode = DiffExitCode(counts, bytes);
     const std::string summary = older.path + " -> " + newer.path + ": " + DiffSummary(counts, bytes);
     if (line.json) {
