@@ -15,6 +15,16 @@ bool SameContents(const CPackedTools::Entry& a, const CPackedTools::Entry& b) {
 
 const char* Verdict(bool identical) { return identical ? "identical" : "differ"; }
 
+// The words of a BeforeDiff as the summary uses them.
+const char* BeforeWords(BeforeDiff before) {
+    switch (before) {
+        case BeforeDiff::kIdentical: return "identical";
+        case BeforeDiff::kSignatureFieldsOnly: return "differ only in the signature fields";
+        case BeforeDiff::kDiffer: break;
+    }
+    return "differ";
+}
+
 bool SameRange(const uint8_t* a, const uint8_t* b, size_t from, size_t to) {
     return from >= to || std::memcmp(a + from, b + from, to - from) == 0;
 }
@@ -107,15 +117,6 @@ bool BytesDiff::SignatureOnly() const {
     if (Identical() || !packageSame || before == BeforeDiff::kDiffer) return false;
     // What follows the package is the signature only when a file is signed.
     return afterSame || anySigned;
-}
-
-const char* BeforeWords(BeforeDiff before) {
-    switch (before) {
-        case BeforeDiff::kIdentical: return "identical";
-        case BeforeDiff::kSignatureFieldsOnly: return "differ only in the signature fields";
-        case BeforeDiff::kDiffer: break;
-    }
-    return "differ";
 }
 
 std::string DiffSummary(const DiffCounts& counts, const BytesDiff& bytes) {

@@ -73,7 +73,4 @@ std::string DiffSummary(const DiffCounts& counts, const BytesDiff& bytes);
 // 0 when nothing differs, else kExitEntriesDiffer, kExitOnlySignatureDiffers or kExitBytesDiffer.
 int DiffExitCode(const DiffCounts& counts, const BytesDiff& bytes);
 
-// The words of a BeforeDiff as the summary uses them.
-const char* BeforeWords(BeforeDiff before);
-
 }  // namespace linkmoor::tools
