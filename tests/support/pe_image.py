@@ -9,7 +9,7 @@ launcher_image(size)  a complete 32-bit image of about `size` bytes (one .text a
 
 import struct
 
-MAGIC = b"Fernhollow LLC installer system"
+from make_package import MAGIC
 PE_AT = 0x80
 HEADERS_SIZE = 0x400
 FILE_ALIGNMENT = 0x200
