@@ -23,13 +23,12 @@ Needs LINKMOOR_WINE_ROOT (the folder of the prefixes). It prints one line per ru
 import argparse
 import hashlib
 import os
-import struct
 import subprocess
 import sys
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
-from make_package import MAGIC  # noqa: E402
+from make_package import HEADER_SIZE, header_bytes, record_head  # noqa: E402
 
 MIB = 1 << 20
 ENTRY = 32 * MIB
@@ -51,18 +50,15 @@ def write_package(out, launcher, streams):
     with open(out, "wb") as f:
         f.write(image)
         header_at = f.tell()
-        f.write(bytes(88))
+        f.write(bytes(HEADER_SIZE))
         for name, md5, stream in streams:
-            record = struct.pack("<II", len(stream), len(name)) + md5 + name
-            for part in (record, stream):
+            for part in (record_head(name, md5, len(stream)), stream):
                 f.write(part)
                 body_md5.update(part)
                 body_length += len(part)
-        first = MAGIC + bytes([KEY])
-        header = first + bytes(b ^ KEY for b in first) + struct.pack("<II", body_length, len(streams))
         f.seek(header_at)
-        f.write(header + body_md5.digest())
-        return header_at + 88 + body_length
+        f.write(header_bytes(KEY, body_length, len(streams), body_md5.digest()))
+        return header_at + HEADER_SIZE + body_length
 
 
 class Shapes:

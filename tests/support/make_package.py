@@ -35,6 +35,7 @@ import zlib
 
 MAGIC = b"Fernhollow LLC installer system"
 assert len(MAGIC) == 31
+HEADER_SIZE = 88
 
 
 def generated_contents(size, seed=1):
@@ -88,18 +89,25 @@ def parse_entry(operand):
     return name, contents, padding
 
 
+def record_head(name, contents_md5, stream_length):
+    """An entry record up to its stream: the lengths, the contents' MD5 and the name."""
+    return struct.pack("<II", stream_length, len(name)) + contents_md5 + name
+
+
 def entry_record(name, contents, level, padding):
     stream = zlib.compress(contents, level) + b"\0" * padding
-    return (struct.pack("<II", len(stream), len(name)) + hashlib.md5(contents).digest()
-            + name + stream)
+    return record_head(name, hashlib.md5(contents).digest(), len(stream)) + stream
+
+
+def header_bytes(key, body_length, entry_count, body_md5):
+    first = MAGIC + bytes([key])
+    check = bytes(b ^ key for b in first)
+    return first + check + struct.pack("<II", body_length, entry_count) + body_md5
 
 
 def package_bytes(entries, key, level=9):
     body = b"".join(entry_record(n, c, level, p) for n, c, p in entries)
-    first = MAGIC + bytes([key])
-    check = bytes(b ^ key for b in first)
-    return (first + check + struct.pack("<II", len(body), len(entries))
-            + hashlib.md5(body).digest() + body)
+    return header_bytes(key, len(body), len(entries), hashlib.md5(body).digest()) + body
 
 
 def main(argv):
