@@ -71,12 +71,15 @@ Bytes PeImage(const PeShape& shape) {
     image[kPeAt + 21] = uint8_t(optionalSize >> 8);
     image[kOptionalAt] = 0x0B;
     image[kOptionalAt + 1] = shape.plus ? 0x02 : 0x01;
-    const size_t count = kOptionalAt + (shape.plus ? 108 : 92);
-    const size_t security = kOptionalAt + (shape.plus ? 112 : 96) + 4 * 8;
-    PutLe32(image, count, shape.directories);
-    PutLe32(image, security, shape.tableOffset);
-    PutLe32(image, security + 4, shape.tableSize);
+    PutLe32(image, kOptionalAt + (shape.plus ? 108 : 92), shape.directories);
+    PutCertificateTable(image, shape.tableOffset, shape.tableSize, shape.plus);
     return image;
+}
+
+void PutCertificateTable(Bytes& image, uint32_t offset, uint32_t size, bool plus) {
+    const size_t security = kPeAt + 24 + (plus ? 112 : 96) + 4 * 8;
+    PutLe32(image, security, offset);
+    PutLe32(image, security + 4, size);
 }
 
 Bytes LauncherImage(size_t rawSize) {

@@ -42,6 +42,10 @@ struct PeShape {
 };
 Bytes PeImage(const PeShape& shape);
 
+// Names the certificate table at `offset`, `size` bytes long, in the security directory of an
+// image with PeImage's headers, as signing does.
+void PutCertificateTable(Bytes& image, uint32_t offset, uint32_t size, bool plus = false);
+
 // A complete 32-bit Windows executable as the package tool wants it in front of a package: the
 // headers of PeImage for an i386 executable image, one section whose `rawSize` bytes of raw data
 // follow the headers, and the package's magic text in that data (as the launcher's constant data

@@ -299,9 +299,7 @@ constexpr uint32_t kTableSize = 0x100;
 const size_t kImageSize = SampleExecutable().size();
 Bytes SignedExecutable(uint32_t tableOffset = uint32_t(kImageSize)) {
     Bytes exe = SampleExecutable();
-    const size_t security = test::kPeAt + 24 + 96 + 4 * 8;
-    test::PutLe32(exe, security, tableOffset);
-    test::PutLe32(exe, security + 4, kTableSize);
+    test::PutCertificateTable(exe, tableOffset, kTableSize);
     if (tableOffset == kImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
     return exe;
 }
@@ -572,8 +570,7 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     Bytes signedOne = Read("one.exe");
     const uint32_t tableAt = uint32_t(signedOne.size());
     test::PutLe32(signedOne, test::kPeAt + 24 + 64, 0x1234);
-    test::PutLe32(signedOne, test::kPeAt + 24 + 96 + 4 * 8, tableAt);
-    test::PutLe32(signedOne, test::kPeAt + 24 + 96 + 4 * 8 + 4, kTableSize);
+    test::PutCertificateTable(signedOne, tableAt, kTableSize);
     signedOne.insert(signedOne.end(), kTableSize, 0xA5);
     Write("signed.exe", signedOne);
     Bytes trailed = Read("one.exe");
