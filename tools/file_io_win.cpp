@@ -65,29 +65,37 @@ public:
     }
 
     void Register(const std::wstring& path) {
-        ::EnterCriticalSection(&m_lock);
+        CHeld held(m_lock);
         m_path = path;
-        ::LeaveCriticalSection(&m_lock);
     }
 
     // Runs `rename` unless the handler has removed the file already; forgets the file either way.
     template <typename Rename>
     bool RenameAndForget(Rename rename) {
-        ::EnterCriticalSection(&m_lock);
-        const bool present = !m_path.empty();
-        const bool renamed = present && rename();
+        CHeld held(m_lock);
+        const bool renamed = !m_path.empty() && rename();
         m_path.clear();
-        ::LeaveCriticalSection(&m_lock);
         return renamed;
     }
 
     void Forget() {
-        ::EnterCriticalSection(&m_lock);
+        CHeld held(m_lock);
         m_path.clear();
-        ::LeaveCriticalSection(&m_lock);
     }
 
 private:
+    // The lock, held for a scope.
+    class CHeld {
+    public:
+        explicit CHeld(CRITICAL_SECTION& lock) : m_lock(lock) { ::EnterCriticalSection(&m_lock); }
+        ~CHeld() { ::LeaveCriticalSection(&m_lock); }
+        CHeld(const CHeld&) = delete;
+        CHeld& operator=(const CHeld&) = delete;
+
+    private:
+        CRITICAL_SECTION& m_lock;
+    };
+
     CInterruptCleanup() {
         ::InitializeCriticalSection(&m_lock);
         ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
@@ -95,10 +103,9 @@ private:
 
     static BOOL WINAPI OnConsoleEvent(DWORD) {
         CInterruptCleanup& self = Instance();
-        ::EnterCriticalSection(&self.m_lock);
+        CHeld held(self.m_lock);
         if (!self.m_path.empty()) ::DeleteFileW(self.m_path.c_str());
         self.m_path.clear();
-        ::LeaveCriticalSection(&self.m_lock);
         return FALSE;  // the default handler ends the process
     }
 
