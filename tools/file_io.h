@@ -55,6 +55,10 @@ std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>&
 // Writes the pieces to standard output as they are (no line-end translation).
 std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
 
+// The standard streams as messages name them.
+inline constexpr char kStandardInputName[] = "standard input";
+inline constexpr char kStandardOutputName[] = "standard output";
+
 // True when standard output is a terminal or console (no place for a package's bytes).
 bool StandardOutputIsTerminal();
 

@@ -189,7 +189,7 @@ std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>&
 }
 
 std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces) {
-    return WritePieces(STDOUT_FILENO, pieces, "standard output");
+    return WritePieces(STDOUT_FILENO, pieces, kStandardOutputName);
 }
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }

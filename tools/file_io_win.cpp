@@ -292,7 +292,7 @@ std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>&
 
 std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces) {
     std::cout.flush();
-    return WritePieces(::GetStdHandle(STD_OUTPUT_HANDLE), pieces, "standard output");
+    return WritePieces(::GetStdHandle(STD_OUTPUT_HANDLE), pieces, kStandardOutputName);
 }
 
 bool StandardOutputIsTerminal() {

@@ -21,9 +21,6 @@ namespace linkmoor::tools {
 
 namespace {
 
-constexpr char kStandardInputName[] = "standard input";
-constexpr char kStandardOutputName[] = "standard output";
-
 // An output may replace only what an earlier run of the tool wrote: a package or a launcher with
 // a package. Anything else (an input named by mistake, an empty shell variable shifting the
 // operands) is refused, even with --force.
