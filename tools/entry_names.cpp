@@ -17,8 +17,7 @@ const char* const kReservedNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "C
                                       "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
 
 bool IsReservedDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string stem = FoldedName(name.substr(0, name.find('.')));
     for (const char* reserved : kReservedNames)
         if (stem == reserved) return true;
     return false;
