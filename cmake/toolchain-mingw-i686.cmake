@@ -1,20 +1,4 @@
-# Cross-compiles for 32-bit Windows with Debian's mingw-w64. The -posix thread model is needed by
-# GoogleTest (std::mutex); everything is linked statically so executables need only system DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 32-bit Windows with Debian's mingw-w64: the launcher that ships.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(LINKMOOR_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${LINKMOOR_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${LINKMOOR_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${LINKMOOR_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${LINKMOOR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(ZLIB_USE_STATIC_LIBS ON)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

@@ -1,7 +1,8 @@
 #pragma once
 // Runs a function under a guard that catches structured exceptions (an access violation, for
 // instance) and drops them. mingw GCC has no __try/__except; the guard hooks the i386
-// exception-registration chain. C++ exceptions pass through it untouched.
+// exception-registration chain (seh_guard_x86.cpp) or, on 64-bit Windows, the unwind table of
+// the function that makes the call (seh_guard_x64.cpp). C++ exceptions pass through it untouched.
 
 #include <type_traits>
 

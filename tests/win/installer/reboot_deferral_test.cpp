@@ -218,8 +218,12 @@ TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
                 [&] { engine.InstallFile("target.bin", folder.Path().c_str(), kData, 8); });
             // What was recorded before the throw stays recorded.
             EXPECT_EQ(engine.m_backups.size(), c.existing ? 1u : 0u);
-            if (!c.existing) EXPECT_EQ(engine.m_installed, (CInstaller::PathMap{{path, 1}}));
-            if (c.existing && !c.deferred) EXPECT_TRUE(engine.m_installed.empty());
+            if (!c.existing) {
+                EXPECT_EQ(engine.m_installed, (CInstaller::PathMap{{path, 1}}));
+            }
+            if (c.existing && !c.deferred) {
+                EXPECT_TRUE(engine.m_installed.empty());
+            }
             EXPECT_EQ(engine.m_rebootRequired, c.deferred ? 1 : 0);
             if (c.deferred) {
                 ASSERT_EQ(engine.m_installed.size(), 1u);
@@ -235,7 +239,9 @@ TEST_F(RebootDeferral, ShortWritesAndFailingTemporaryFile) {
         EXPECT_EQ(log.Contents(),
                   "Install File: " + path + "\r\n" + (c.deferred ? kWarning : std::string()));
         held.reset();
-        if (!c.existing) EXPECT_EQ(ReadFileBytes(path), "new ");
+        if (!c.existing) {
+            EXPECT_EQ(ReadFileBytes(path), "new ");
+        }
     }
 }
 
