@@ -59,7 +59,7 @@ def main():
     args = parser.parse_args()
     command = [args.tool]
     if args.wine_env:
-        command = ["sh", "-c", '. "$0" && exec wine "$@"', args.wine_env, args.tool]
+        command = ["sh", "-c", '. "$0" && exec "$WINE" "$@"', args.wine_env, args.tool]
     with tempfile.TemporaryDirectory(prefix="pack-interrupt-") as folder:
         write(os.path.join(folder, "p.pkg"), make_package.package_bytes([(b"a.txt", b"contents", 0)], 7))
         for sig in (signal.SIGINT,) if args.wine_env else (signal.SIGINT, signal.SIGTERM):

@@ -106,7 +106,7 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     pid, terminal = pty.fork()
     if pid == 0:
         os.chdir(folder)
-        os.execvp("sh", ["sh", "-c", '. "$0" && exec wine "$1" list "$2"',
+        os.execvp("sh", ["sh", "-c", '. "$0" && exec "$WINE" "$1" list "$2"',
                          os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL,
                          "\u043f\u0430\u043f\u043a\u0430\\\u043f.pkg"])
     shown = b""
@@ -124,7 +124,7 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
 
     # Standard output and input, without the runner (which joins the two output streams).
     write(path("list.txt"), "\ufeffin0=libssl.dll.x86\r\n  # comment\r\n\r\n".encode())
-    piped = subprocess.run(["sh", "-c", '. "$1" && exec wine "$2" create --key 200 - --list - >piped.pkg 2>err.txt '
+    piped = subprocess.run(["sh", "-c", '. "$1" && exec "$WINE" "$2" create --key 200 - --list - >piped.pkg 2>err.txt '
                             "<list.txt", "sh", os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL], cwd=folder)
     subprocess.run([sys.executable, MAKER, path("ref-piped.pkg"), "--key", "200", f"libssl.dll.x86={path('in0')}"],
                    check=True)
