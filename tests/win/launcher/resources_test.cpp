@@ -39,6 +39,13 @@ protected:
     HMODULE m_module = nullptr;
 };
 
+// The processor the manifest names for the launcher and the common controls: the build's own.
+#if defined(_WIN64)
+constexpr char kOwnProcessor[] = "processorArchitecture=\"amd64\"";
+#else
+constexpr char kOwnProcessor[] = "processorArchitecture=\"x86\"";
+#endif
+
 TEST_F(LauncherResources, ManifestRequestsElevationAndListsSystems) {
     std::string manifest = Resource(RT_MANIFEST, MAKEINTRESOURCEA(1));
     ASSERT_FALSE(manifest.empty());
@@ -47,7 +54,7 @@ TEST_F(LauncherResources, ManifestRequestsElevationAndListsSystems) {
              "Microsoft.Windows.Common-Controls", "version=\"6.0.0.0\"",
              "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
              "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
-             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", kOwnProcessor}) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     }
 }
