@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include <ntsecapi.h>
-
+#include "diagnostics/entry_point.h"
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "installer/windows_version.h"
@@ -23,12 +22,29 @@ constexpr size_t kSystemLineSize = 256;
 
 std::optional<unsigned> g_runFolderSeed;
 
+// RtlGenRandom, exported as SystemFunction036.
+using SystemRandomFn = BOOLEAN(WINAPI*)(void* buffer, ULONG length);
+constexpr char kSystemRandom[] = "SystemFunction036";
+constexpr char kCryptBaseDll[] = "cryptbase.dll";
+constexpr char kAdvapi32Dll[] = "advapi32.dll";
+
+// Looked up at run time, never imported: Windows 7 and later keep the function in cryptbase.dll,
+// which is not a known system DLL, and advapi32 only forwards to it; as an import, the loader
+// would look for cryptbase.dll in the launcher's own folder (a Downloads folder) first and run a
+// planted copy elevated. Taken from cryptbase.dll in the system folder, or from advapi32 itself
+// on the Windows versions that have no cryptbase.dll.
+SystemRandomFn SystemRandom() {
+    if (auto fill = SystemEntryPoint<SystemRandomFn>(kCryptBaseDll, kSystemRandom)) return fill;
+    return LoadedEntryPoint<SystemRandomFn>(kAdvapi32Dll, kSystemRandom);
+}
+
 // The tick count alone is known to within a few thousand values to anyone who watches the
 // machine, and the shared Windows Temp folder lets every user create folders: mixed with the
 // system's random numbers, nobody can plant folders under the names a run will draw.
 unsigned RunFolderSeed() {
     unsigned random = 0;
-    if (!RtlGenRandom(&random, sizeof(random))) random = 0;
+    const SystemRandomFn fill = SystemRandom();
+    if (!fill || !fill(&random, sizeof(random))) random = 0;
     return unsigned(GetTickCount()) ^ random;
 }
 
