@@ -92,21 +92,36 @@ std::string CSilentInstaller::CreateRunFolder(UniqueFile& pin) {
     // the customer module, the clean-up, what is left for the next restart) lie in the system's
     // own temp folder: the work folder, where the log goes, may be the user's temp folder, which
     // every unelevated program of the user can redirect through a link.
-    std::string parent;
-    if (!SystemTempFolder(parent)) {
+    RunFolderParents parents;
+    if (!SystemTempFolders(parents)) {
         const DWORD error = ::GetLastError();
         throw new CExceptionEx(raising::kModuleInstaller, raising::kLineCreateDirectory, error);
     }
     std::srand(g_runFolderSeed ? *g_runFolderSeed : RunFolderSeed());
-    // Every user may create names in the system's temp folder, while a directory that exists
+    // The creation itself decides: SystemTemp may be missing, or refuse administrators (a policy,
+    // a filter driver, an access list changed a moment ago), and the Windows folder's Temp is then
+    // the place. Neither is a folder the user controls.
+    std::string path;
+    if (CreateRunFolderIn(parents.systemTemp, /*lastPlace=*/false, pin, path)) return path;
+    CreateRunFolderIn(parents.windowsTemp, /*lastPlace=*/true, pin, path);
+    return path;
+}
+
+bool CSilentInstaller::CreateRunFolderIn(const std::string& parent, bool lastPlace,
+                                         UniqueFile& pin, std::string& path) {
+    // Every user may create names in the system's temp folders, while a directory that exists
     // already serves the engine. Only a folder this run created itself, protected and pinned, may
     // receive an elevated run's files.
     for (int attempt = 0; attempt < kRunFolderAttempts; ++attempt) {
         char name[kRunFolderNameBuffer];
         DrawRunFolderName(name);
-        const std::string path = parent + "\\" + name;
-        pin = CreateProtectedDirectory(path.c_str());
-        if (pin) return path;
+        path = parent + "\\" + name;
+        if (lastPlace) {
+            pin = CreateProtectedDirectory(path.c_str());
+        } else if (!CreateProtectedDirectoryUnlessRefused(path.c_str(), pin)) {
+            return false;
+        }
+        if (pin) return true;
     }
     throw new CExceptionEx(raising::kModuleInstaller, raising::kLineCreateDirectory,
                            ERROR_ALREADY_EXISTS);

@@ -24,6 +24,11 @@ private:
     // Creates a fresh run folder under a new name in the system's temp folder, protected, and
     // returns its path with `pin` holding it open.
     std::string CreateRunFolder(UniqueFile& pin);
+    // Draws names in `parent` until a run folder is created there (true, its path in `path`).
+    // All names taken throws 183. Any other failure throws as CreateDirectory does in the last
+    // place; before it, the place is given up silently (false).
+    bool CreateRunFolderIn(const std::string& parent, bool lastPlace, UniqueFile& pin,
+                           std::string& path);
 };
 
 // Test seam: the run seeds the generator right before its first draw with the tick count mixed

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -281,8 +282,11 @@ TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
 TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     constexpr unsigned kSeed = 20261208;
     // The names the run will draw from that seed, in order, in the system's temp folder where
-    // every user may create folders.
+    // every user may create folders. The first draw goes to the Windows folder's SystemTemp,
+    // which Wine does not have.
     std::srand(kSeed);
+    char refused[kRunFolderNameBuffer];
+    DrawRunFolderName(refused);
     std::vector<std::string> names;
     for (int i = 0; i < kRunFolderAttempts + 1; ++i) {
         char name[kRunFolderNameBuffer];
@@ -339,7 +343,10 @@ TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
     ExpectOnlyTheLogLeft();
 }
 
-TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
+// Where the Windows folder's SystemTemp exists the run folder goes there; where creating it there
+// is refused (a policy on that folder), the Windows folder's Temp takes it, and the log shows only
+// the folder used.
+TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderUnlessItRefusesIt) {
     char windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
     const std::string systemTemp = std::string(windows) + "\\SystemTemp";
@@ -349,10 +356,18 @@ TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
         ~Removed() { RemoveDirectoryA(path.c_str()); }
     } removed{systemTemp};
 
-    ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
-    const std::string runFolder = RunFolderFromRecord(systemTemp);
-    EXPECT_EQ(Log(), ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
-    EXPECT_TRUE(ListFolder(systemTemp).empty());
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "admitted");
+        std::optional<CScopedEnvironment> refusal;
+        if (refused) refusal.emplace("LINKMOOR_TEST_REFUSE_SYSTEM_TEMP", "1");
+        ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
+        const std::string runFolder =
+            RunFolderFromRecord(refused ? WindowsTempFolder() : systemTemp);
+        EXPECT_EQ(Log(),
+                  ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
+        EXPECT_FALSE(PathExists(runFolder));
+        EXPECT_TRUE(ListFolder(systemTemp).empty());
+    }
 }
 
 }  // namespace
