@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "diagnostics/current_user.h"
 #include "diagnostics/names_in_folder.h"
 #include "diagnostics/unique_handle.h"
 
@@ -48,27 +49,9 @@ bool ReadOwner(HANDLE file, PSID owner, DWORD size) {
 
 FileOwnerReader g_readOwner = ReadOwner;
 
-// The process token's user record (TOKEN_USER), or null.
-std::unique_ptr<uint8_t[]> CurrentUser() {
-    UniqueKernelHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put())) return nullptr;
-    DWORD length = 0;
-    ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &length);
-    if (length == 0) return nullptr;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length]);
-    if (!buffer || !::GetTokenInformation(token.Get(), TokenUser, buffer.get(), length, &length)) {
-        return nullptr;
-    }
-    return buffer;
-}
-
-PSID UserSid(const std::unique_ptr<uint8_t[]>& user) {
-    return reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid;
-}
-
 bool IsCurrentUser(PSID sid) {
-    const std::unique_ptr<uint8_t[]> user = CurrentUser();
-    return user && ::EqualSid(UserSid(user), sid) != FALSE;
+    const CCurrentUser user;
+    return user.IsValid() && ::EqualSid(user.Sid(), sid) != FALSE;
 }
 
 // Replaces the access list of an earlier log by the log's own, so that whoever could read it
@@ -135,9 +118,9 @@ bool RemoveStandingName(HANDLE folder, const char* name) {
 }  // namespace
 
 UniqueLocalMemory LogFileDescriptor() {
-    const std::unique_ptr<uint8_t[]> user = CurrentUser();
+    const CCurrentUser user;
     char* sid = nullptr;
-    if (!user || !::ConvertSidToStringSidA(UserSid(user), &sid)) return UniqueLocalMemory();
+    if (!user.IsValid() || !::ConvertSidToStringSidA(user.Sid(), &sid)) return UniqueLocalMemory();
     UniqueLocalMemory ownedSid(sid);
     const size_t size = sizeof(kLogAccessListFormat) + std::strlen(sid);
     std::unique_ptr<char[]> text(new (std::nothrow) char[size]);
