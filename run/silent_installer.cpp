@@ -8,6 +8,7 @@
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "installer/windows_version.h"
+#include "run/module_folders.h"
 #include "run/module_table.h"
 #include "run/run_log_lines.h"
 #include "run/run_folder_name.h"
@@ -73,6 +74,7 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& technician
         UnpackCryptoLibrary(*this, runFolder.c_str(), library.packageBase, library.fileBase);
 
     Log(kLaunchBanner, nullptr);
+    CreateModuleFolders(runFolder);
     LaunchCustomerModule(*this, logFile, runFolder.c_str(), technicianId);
 
     Log(kCleanupBanner, nullptr);
@@ -80,6 +82,7 @@ CSilentInstaller::CSilentInstaller(HANDLE logFile, const std::string& technician
     DeleteFile(runFolder.c_str(), (std::string(kCompanionExe) + kCompanionLogEnding).c_str());
     const std::string archFolder = runFolder + NamesOf(CurrentArchitecture(*this)).subfolderPart;
     DeleteDirectory(archFolder.c_str());
+    RemoveModuleFolders(*this, runFolder);
     runFolderPin.Reset();
     DeleteDirectory(runFolder.c_str());
     Log(kEndBanner, nullptr);

@@ -323,7 +323,7 @@ TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     EXPECT_FALSE(PathExists(names[kRunFolderAttempts]));
 }
 
-TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
+TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFoldersAndNothingOfTheLaunchers) {
     // A folder of the user's own in PATH, as %LOCALAPPDATA%\Microsoft\WindowsApps is on Windows.
     const std::string userFolder = m_side.Join("user-bin");
     ASSERT_TRUE(CreateDirectoryA(userFolder.c_str(), nullptr));
@@ -332,13 +332,15 @@ TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
     GetSystemDirectoryA(system, MAX_PATH);
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
     CScopedEnvironment path("PATH", userFolder + ";" + system + ";" + windows);
-    CScopedEnvironment other("LINKMOOR_TEST_OTHER_VARIABLE", "passed on");
+    CScopedEnvironment other("LINKMOOR_TEST_OTHER_VARIABLE", "the launcher's");
 
     ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
     auto record = Record();
     EXPECT_EQ(record["path"], std::string(system) + ";" + windows + ";" + system + "\\Wbem;" +
                                   system + "\\WindowsPowerShell\\v1.0");
     EXPECT_EQ(record["path"].find(userFolder), std::string::npos);
+    EXPECT_EQ(record["launcher_env.LINKMOOR_TEST_OTHER_VARIABLE"], "the launcher's");
+    EXPECT_EQ(record.count("env.LINKMOOR_TEST_OTHER_VARIABLE"), 0u);
     EXPECT_EQ(record["command_line"], " -technician-id 101234567890");
     ExpectOnlyTheLogLeft();
 }
