@@ -36,16 +36,24 @@ constexpr char kAdvapi32Dll[] = "advapi32.dll";
 // on the Windows versions that have no cryptbase.dll.
 SystemRandomFn SystemRandom() {
     if (auto fill = SystemEntryPoint<SystemRandomFn>(kCryptBaseDll, kSystemRandom)) return fill;
-    return LoadedEntryPoint<SystemRandomFn>(kAdvapi32Dll, kSystemRandom);
+    return SystemEntryPoint<SystemRandomFn>(kAdvapi32Dll, kSystemRandom);
 }
+
+}  // namespace
+
+bool FillWithSystemRandom(void* buffer, unsigned long size) {
+    const SystemRandomFn fill = SystemRandom();
+    return fill && fill(buffer, size);
+}
+
+namespace {
 
 // The tick count alone is known to within a few thousand values to anyone who watches the
 // machine, and the shared Windows Temp folder lets every user create folders: mixed with the
 // system's random numbers, nobody can plant folders under the names a run will draw.
 unsigned RunFolderSeed() {
     unsigned random = 0;
-    const SystemRandomFn fill = SystemRandom();
-    if (!fill || !fill(&random, sizeof(random))) random = 0;
+    if (!FillWithSystemRandom(&random, sizeof(random))) random = 0;
     return unsigned(GetTickCount()) ^ random;
 }
 

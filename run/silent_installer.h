@@ -31,6 +31,10 @@ private:
                            std::string& path);
 };
 
+// The system's random numbers (RtlGenRandom), looked up at run time; false when the system has
+// none to give.
+bool FillWithSystemRandom(void* buffer, unsigned long size);
+
 // Test seam: the run seeds the generator right before its first draw with the tick count mixed
 // with the system's random numbers, so a run folder's name cannot be known in advance. A test
 // that must know it (to plant a folder under it) fixes the seed here instead. The launcher never

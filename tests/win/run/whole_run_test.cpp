@@ -279,6 +279,16 @@ TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
     ClearPendingRenames();
 }
 
+// The seed's random part comes from a function looked up at run time: a wrong library or name
+// would leave only the tick count, silently.
+TEST(RunFolderSeed, TheSystemsRandomNumbersAreReached) {
+    unsigned first = 0;
+    unsigned second = 0;
+    ASSERT_TRUE(FillWithSystemRandom(&first, sizeof(first)));
+    ASSERT_TRUE(FillWithSystemRandom(&second, sizeof(second)));
+    EXPECT_NE(first, second);
+}
+
 TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     constexpr unsigned kSeed = 20261208;
     // The names the run will draw from that seed, in order, in the system's temp folder where
