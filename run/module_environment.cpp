@@ -59,10 +59,10 @@ struct EnvironmentBlockPolicy {
 
 // The system's variables, without any user's: null when the system cannot give them.
 UniqueHandle<EnvironmentBlockPolicy> SystemVariables() {
-    UniqueHandle<EnvironmentBlockPolicy> block;
     auto create = SystemEntryPoint<CreateEnvironmentBlockFn>(kUserenvDll, kCreateEnvironmentBlock);
-    if (create && !create(block.Put(), nullptr, FALSE)) *block.Put() = nullptr;
-    return block;
+    void* block = nullptr;
+    if (!create || !create(&block, nullptr, FALSE)) return UniqueHandle<EnvironmentBlockPolicy>();
+    return UniqueHandle<EnvironmentBlockPolicy>(block);
 }
 
 template <UINT (WINAPI* Query)(LPWSTR, UINT)>
