@@ -17,8 +17,8 @@ namespace linkmoor {
 //   USERNAME and USERDOMAIN of the process's account, COMPUTERNAME;
 // - TEMP and TMP: the module's temporary folder in `runFolder`;
 // - OPENSSL_CONF, OPENSSL_MODULES and OPENSSL_ENGINES: the empty configuration file and its
-//   folder in `runFolder`, so that OpenSSL reads no configuration and loads no module from a
-//   place someone else chose (its compiled-in folders among them).
+//   folder in `runFolder`, so that OpenSSL reads only that empty configuration and loads no
+//   module from a place someone else chose (its compiled-in folders among them).
 // A variable whose query fails is left out. A block of wide strings, for CreateProcess with
 // CREATE_UNICODE_ENVIRONMENT, so that no variable loses characters outside the code page.
 std::wstring CustomerModuleEnvironment(const std::string& runFolder);
