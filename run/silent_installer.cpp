@@ -39,15 +39,6 @@ SystemRandomFn SystemRandom() {
     return SystemEntryPoint<SystemRandomFn>(kAdvapi32Dll, kSystemRandom);
 }
 
-}  // namespace
-
-bool FillWithSystemRandom(void* buffer, unsigned long size) {
-    const SystemRandomFn fill = SystemRandom();
-    return fill && fill(buffer, size);
-}
-
-namespace {
-
 // The tick count alone is known to within a few thousand values to anyone who watches the
 // machine, and the shared Windows Temp folder lets every user create folders: mixed with the
 // system's random numbers, nobody can plant folders under the names a run will draw.
@@ -58,6 +49,11 @@ unsigned RunFolderSeed() {
 }
 
 }  // namespace
+
+bool FillWithSystemRandom(void* buffer, unsigned long size) {
+    const SystemRandomFn fill = SystemRandom();
+    return fill && fill(buffer, size);
+}
 
 void FixRunFolderSeedForTest(unsigned seed) { g_runFolderSeed = seed; }
 
