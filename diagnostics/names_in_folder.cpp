@@ -29,7 +29,8 @@ UniqueFile OpenFolder(const char* path, DWORD access) {
     return folder;
 }
 
-LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, UniqueFile& file) {
+LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, UniqueFile& file,
+                      PSECURITY_DESCRIPTOR descriptor) {
     file.Reset();
     const int length = ::MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
     std::wstring wide(size_t(length > 0 ? length : 1), L'\0');
@@ -39,7 +40,7 @@ LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, U
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &objectName,
                                OBJ_CASE_INSENSITIVE | (how.inheritable ? OBJ_INHERIT : 0), folder,
-                               nullptr);
+                               descriptor);
     IO_STATUS_BLOCK io{};
     HANDLE opened = INVALID_HANDLE_VALUE;
     const NTSTATUS status = ::NtCreateFile(

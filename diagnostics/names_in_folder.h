@@ -29,9 +29,11 @@ struct NameOpening {
 };
 
 // Opens `name` (a plain file name, no folders) in `folder` as `how` says, synchronous, with the
-// name's own link opened rather than followed. Returns the system's status; on failure `file` is
-// invalid and the last error is the status's Windows error.
-LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, UniqueFile& file);
+// name's own link opened rather than followed; a file it creates gets `descriptor` (null: the
+// folder's inherited entries). Returns the system's status; on failure `file` is invalid and the
+// last error is the status's Windows error.
+LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, UniqueFile& file,
+                      PSECURITY_DESCRIPTOR descriptor = nullptr);
 
 // Marks the file open in `file` (opened with DELETE access) for deletion when its last handle
 // closes: the name it was opened by goes, not whatever that name leads to now.

@@ -61,9 +61,22 @@ void CInstaller::CreateDirectory(const char* path) {
 
 UniqueFile CInstaller::CreateProtectedDirectory(const char* path) {
     Log(kLogCreateDirectory, path);
-    UniqueFile folder = CreateProtectedFolder(path);
+    UniqueFile folder = InstallerSeams().createProtectedFolder(path);
     TakeDirectoryOutcome(path, folder.IsValid(), folder ? ERROR_SUCCESS : ::GetLastError());
     return folder;
+}
+
+bool CInstaller::CreateProtectedDirectoryUnlessRefused(const char* path, UniqueFile& folder) {
+    folder = InstallerSeams().createProtectedFolder(path);
+    const DWORD error = folder ? ERROR_SUCCESS : ::GetLastError();
+    if (!folder && error != ERROR_ALREADY_EXISTS) {
+        ::SetLastError(error);
+        return false;
+    }
+    // The line a creation logs before it is made, written once the directory is known to stay.
+    Log(kLogCreateDirectory, path);
+    TakeDirectoryOutcome(path, folder.IsValid(), error);
+    return true;
 }
 
 void CInstaller::TakeDirectoryOutcome(const char* path, bool created, DWORD error) {

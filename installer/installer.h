@@ -68,6 +68,10 @@ public:
     // replacing it while it is held. Invalid when the directory existed already (which serves,
     // as for CreateDirectory, but is not protected and not the caller's).
     UniqueFile CreateProtectedDirectory(const char* path);
+    // CreateProtectedDirectory for a directory that could also go elsewhere: where it is created,
+    // or its name is taken, the same (logged; true, with `folder` invalid for a taken name); any
+    // other failure is neither logged nor thrown: false, with its error as the last error.
+    bool CreateProtectedDirectoryUnlessRefused(const char* path, UniqueFile& folder);
     void InstallFile(const char* name, const char* dir, const uint8_t* data, uint32_t size);
     void DeleteFile(const char* dir, const char* name);
     void DeleteDirectory(const char* path);

@@ -2,11 +2,14 @@
 // The few system calls of the engine that tests replace to stand in for conditions Wine cannot
 // produce: a token without the Administrators group, a failing service manager, an old Windows
 // version or one a compatibility setting reports, a short write, a temporary file that cannot be created beside a file just copied, no
-// memory for the log object or the package reader. Every entry
+// memory for the log object or the package reader, a folder where administrators may not create
+// a protected folder. Every entry
 // defaults to the real call; nothing outside tests changes them.
 
 #include <windows.h>
 
+#include "diagnostics/unique_handle.h"
+#include "installer/protected_folder.h"
 #include "installer/windows_version.h"
 
 namespace linkmoor {
@@ -21,6 +24,7 @@ struct CInstallerSeams {
     bool (*kernelVersionNumbers)(DWORD* major, DWORD* minor, DWORD* build) = &KernelVersionNumbers;
     decltype(&::WriteFile) writeFile = &::WriteFile;
     decltype(&::CreateFileA) createFile = &::CreateFileA;  // files the engine writes
+    UniqueFile (*createProtectedFolder)(const char* path) = &CreateProtectedFolder;
     // Allocation of the log object and the package reader; null stands for no memory.
     CSetupLogApi* (*newLog)(HANDLE logFile) = &NewLog;
     CPackedTools* (*newReader)() = &NewReader;

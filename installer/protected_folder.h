@@ -16,9 +16,10 @@ inline constexpr char kProtectedFolderOwner[] = "O:BA";
 // The owner of a file is otherwise allowed to rewrite its access list: under the policy that makes
 // an administrator's new objects belong to the user, the user's unelevated programs could then
 // open an unpacked file for writing. The OWNER RIGHTS entry limits the owner to reading the
-// descriptor.
+// descriptor; it names OWNER RIGHTS by its SID, which every Windows parses, where the older
+// parsers do not know the "OW" alias.
 inline constexpr char kProtectedFolderAccessList[] =
-    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)";
+    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;S-1-3-4)";
 
 // The descriptor in memory, with or without the owner; null when it cannot be built.
 UniqueLocalMemory ProtectedFolderDescriptor(bool withOwner);

@@ -20,21 +20,6 @@ struct SidDeleter {
     void operator()(void* sid) const { ::FreeSid(sid); }
 };
 
-// Loads a system library from the system folder only. A bare name would also search the
-// program's folder, where a planted copy (a Downloads folder) would run elevated.
-HMODULE LoadSystemLibrary(const char* name) {
-    HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // Systems without the search flags reject it: build the full path instead.
-    char dir[MAX_PATH + 1] = {};
-    UINT length = ::GetSystemDirectoryA(dir, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    std::string path(dir, length);
-    path += '\\';
-    path += name;
-    return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 bool IsEnabledGroup(DWORD attributes) {
     return (attributes & SE_GROUP_ENABLED) != 0 && (attributes & SE_GROUP_USE_FOR_DENY_ONLY) == 0;
 }

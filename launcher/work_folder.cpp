@@ -64,6 +64,9 @@ bool HasUsableMountPath(const char* volumeName) {
     return returned > 2 && IsLetterFromCToZ(paths[0]);
 }
 
+// The volume's root folder is probed by its GUID path with the final backslash: without it the
+// path names the volume itself, whose handle is no folder. The chosen folder is then written
+// without it, like every other candidate.
 UniqueFile TryVolumeRoots(char* buffer, uint32_t size, FolderProbe probe) {
     UniqueVolumeSearch search(FindFirstVolumeA(buffer, size));
     if (!search) return UniqueFile();
@@ -71,8 +74,10 @@ UniqueFile TryVolumeRoots(char* buffer, uint32_t size, FolderProbe probe) {
         size_t length = BoundedLength(buffer, size);
         if (length > 4 && length < size && std::strncmp(buffer, kVolumePrefix, 4) == 0 &&
             buffer[length - 1] == '\\' && HasUsableMountPath(buffer)) {
-            buffer[length - 1] = '\0';
-            if (UniqueFile folder = probe(buffer)) return folder;
+            if (UniqueFile folder = probe(buffer)) {
+                StripTrailingBackslash(buffer, length);
+                return folder;
+            }
         }
     } while (FindNextVolumeA(search.Get(), buffer, size));
     return UniqueFile();

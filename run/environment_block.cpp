@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <vector>
 
 namespace linkmoor {
 
 namespace {
-
-constexpr wchar_t kPathName[] = L"Path";
 
 // The name of a "NAME=value" string. A name may start with '=' (the per-drive current folders
 // "=C:=C:\..."), so the separator is looked for after the first character.
@@ -23,35 +20,41 @@ std::wstring Upper(std::wstring text) {
     return text;
 }
 
-}  // namespace
-
-std::wstring WithPathReplaced(const wchar_t* block, const std::wstring& path) {
-    std::vector<std::wstring> variables;
-    for (const wchar_t* at = block; at && *at; at += variables.back().size() + 1)
-        variables.emplace_back(at);
-
-    const std::wstring pathKey = Upper(kPathName);
+void Set(std::vector<std::wstring>& variables, const EnvironmentVariable& variable) {
+    const std::wstring key = Upper(variable.first);
     std::vector<std::wstring> kept;
-    std::wstring pathName;
-    size_t pathAt = std::wstring::npos;
-    for (const std::wstring& variable : variables) {
-        const std::wstring name = NameOf(variable);
-        if (Upper(name) != pathKey) {
-            kept.push_back(variable);
-        } else if (pathAt == std::wstring::npos) {
-            pathAt = kept.size();
-            pathName = name;
+    std::wstring name;
+    size_t at = std::wstring::npos;
+    for (const std::wstring& existing : variables) {
+        const std::wstring existingName = NameOf(existing);
+        if (Upper(existingName) != key) {
+            kept.push_back(existing);
+        } else if (at == std::wstring::npos) {
+            at = kept.size();
+            name = existingName;
         }
     }
-    if (pathAt == std::wstring::npos) {
-        pathName = kPathName;
-        pathAt = 0;
-        while (pathAt < kept.size() && Upper(NameOf(kept[pathAt])) < pathKey) ++pathAt;
+    if (at == std::wstring::npos) {
+        name = variable.first;
+        at = 0;
+        while (at < kept.size() && Upper(NameOf(kept[at])) < key) ++at;
     }
-    kept.insert(kept.begin() + std::ptrdiff_t(pathAt), pathName + L"=" + path);
+    if (!variable.second.empty())
+        kept.insert(kept.begin() + std::ptrdiff_t(at), name + L"=" + variable.second);
+    variables.swap(kept);
+}
+
+}  // namespace
+
+std::wstring WithVariablesSet(const wchar_t* block,
+                              const std::vector<EnvironmentVariable>& variables) {
+    std::vector<std::wstring> strings;
+    for (const wchar_t* at = block; at && *at; at += strings.back().size() + 1)
+        strings.emplace_back(at);
+    for (const EnvironmentVariable& variable : variables) Set(strings, variable);
 
     std::wstring result;
-    for (const std::wstring& variable : kept) {
+    for (const std::wstring& variable : strings) {
         result += variable;
         result += L'\0';
     }

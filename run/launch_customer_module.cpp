@@ -73,8 +73,8 @@ void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFol
     startup.hStdOutput = nullptr;
     startup.hStdError = logFile;
     PROCESS_INFORMATION process{};
-    // The launcher's environment with a PATH of the system's folders only.
-    std::wstring environment = CustomerModuleEnvironment();
+    // Nothing of the launcher's own environment, which the user's programs choose.
+    std::wstring environment = CustomerModuleEnvironment(runFolder);
 
     if (!technicianId.empty()) {
         engine.Log(kLogTechnicianId, technicianId.c_str());

@@ -23,10 +23,10 @@ void UnpackModules(CInstaller& engine, const char* runFolder);
 void UnpackCryptoLibrary(CInstaller& engine, const char* runFolder, const char* packageBase,
                          const char* fileBase);
 
-// Starts the customer module from `runFolder` with the log as its standard error, waits for its
-// end and a further pause. A start refused while security software holds the file is tried
-// again for about 30 seconds. Throws module 0, line 168 (with identifier) or 186 (without),
-// with the last attempt's error.
+// Starts the customer module from `runFolder` with the log as its standard error and the
+// environment of run/module_environment.h, waits for its end and a further pause. A start
+// refused while security software holds the file is tried again for about 30 seconds. Throws
+// module 0, line 168 (with identifier) or 186 (without), with the last attempt's error.
 void LaunchCustomerModule(CInstaller& engine, HANDLE logFile, const char* runFolder,
                           const std::string& technicianId);
 

@@ -24,7 +24,16 @@ private:
     // Creates a fresh run folder under a new name in the system's temp folder, protected, and
     // returns its path with `pin` holding it open.
     std::string CreateRunFolder(UniqueFile& pin);
+    // Draws names in `parent` until a run folder is created there (true, its path in `path`).
+    // All names taken throws 183. Any other failure throws as CreateDirectory does in the last
+    // place; before it, the place is given up silently (false).
+    bool CreateRunFolderIn(const std::string& parent, bool lastPlace, UniqueFile& pin,
+                           std::string& path);
 };
+
+// The system's random numbers (RtlGenRandom), looked up at run time; false when the system has
+// none to give.
+bool FillWithSystemRandom(void* buffer, unsigned long size);
 
 // Test seam: the run seeds the generator right before its first draw with the tick count mixed
 // with the system's random numbers, so a run folder's name cannot be known in advance. A test

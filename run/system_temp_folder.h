@@ -1,6 +1,6 @@
 #pragma once
-// Where the run folder goes: the system's own temp folder, which the user's unelevated programs
-// can neither redirect, link nor rename (they may at most create names in it).
+// Where the run folder goes: the system's own temp folders, which the user's unelevated programs
+// can neither redirect, link nor rename (they may at most create names in them).
 
 #include <string>
 
@@ -10,10 +10,16 @@ namespace linkmoor {
 // but none but administrators may rename or remove anything.
 inline constexpr char kWindowsTempName[] = "\\Temp";
 
-// The Windows folder's SystemTemp where it exists and this process may create folders in it,
-// else the Windows folder's Temp; the Windows folder is the system's own (never taken from the
-// environment). No trailing backslash. False, with the last error, when the system does not name
-// its Windows folder.
-bool SystemTempFolder(std::string& folder);
+// The places for the run folder, in the order they are tried, without trailing backslashes: the
+// Windows folder's SystemTemp (newer Windows keep SYSTEM's temporary files there; it may be
+// missing, or closed to administrators by a policy), then the Windows folder's Temp. The Windows
+// folder is the system's own, never taken from the environment.
+struct RunFolderParents {
+    std::string systemTemp;
+    std::string windowsTemp;
+};
+
+// False, with the last error, when the system does not name its Windows folder.
+bool SystemTempFolders(RunFolderParents& parents);
 
 }  // namespace linkmoor

@@ -1,8 +1,10 @@
 // A stand-in for the customer-module GUI, started by the run exactly as the real one would be.
-// It records what it was given and can be told, through its environment (which the launcher
-// passes on unchanged), to behave in one of a few ways.
+// It records what it was given and can be told to behave in one of a few ways. The launcher gives
+// it an environment of its own making, so what the test asks travels in the environment of the
+// process that started it (the launcher, or the test program that runs the launch step), which it
+// reads from that process's memory.
 //
-// Environment:
+// Variables of the starting process:
 //   LINKMOOR_TEST_CM_RECORD   path of the record file (written anew; nothing is recorded without it)
 //   LINKMOOR_TEST_CM_MODE     "exit" (default): end at once (after the folder check below)
 //                             "wait": stay alive until the file LINKMOOR_TEST_CM_RELEASE exists,
@@ -22,6 +24,7 @@
 //   current_folder=<GetCurrentDirectoryA>
 //   module_path=<GetModuleFileNameA>
 //   path=<the PATH variable it was started with>
+//   temp_file_written=<1 when a file could be created in its TEMP folder, which it leaves there>
 //   stderr_written=<1 when the whole stderr line was written, else 0>
 //   inherited_folder_handles=<how many inheritable handles this process holds on its current
 //                             folder: handles the launcher let it inherit>
@@ -29,17 +32,22 @@
 //                        opening the recorded current folder for deletion; 0 when that worked>
 //   helper_pid=<process id>      (helper mode only)
 //   helper_ready=<1 or 0>        (helper mode only: the helper had the file open before we ended)
+//   env.NAME=<value>             one line per variable of its own environment
+//   launcher_env.NAME=<value>    one line per variable of the starting process's environment
 //   done=1                       (last line: the record is complete)
 //
 // Standard error receives exactly kCustomerModuleStderrLine, through the inherited handle. The
 // variable names and the line are shared with the tests in customer_module_interface.h.
 
 #include <windows.h>
+#include <winternl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "customer_module_interface.h"
 
@@ -50,11 +58,102 @@ using namespace linkmoor::test;
 constexpr char kHelperSwitch[] = "--hold-companion-log";
 constexpr char kCompanionLog[] = "linkmoortechcsrv.exe.log";
 constexpr DWORD kHelperReadyTimeoutMs = 10000;
+constexpr char kLeftoverName[] = "\\leftover.tmp";
+// Where a 32-bit process keeps its parameters (PEB) and their environment pointer.
+constexpr uintptr_t kPebProcessParameters = 0x10;
+constexpr uintptr_t kParametersEnvironment = 0x48;
+constexpr uintptr_t kPage = 0x1000;
+constexpr size_t kEnvironmentLimit = 1 << 20;
 
+std::string Narrow(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string narrow(size_t(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), int(text.size()), &narrow[0], length, nullptr,
+                            nullptr);
+    return narrow;
+}
+
+// The "NAME=value" strings of an environment block.
+std::vector<std::string> Variables(const wchar_t* block) {
+    std::vector<std::string> variables;
+    for (const wchar_t* at = block; at && *at; at += wcslen(at) + 1) variables.push_back(Narrow(at));
+    return variables;
+}
+
+bool ReadFrom(HANDLE process, uintptr_t address, void* buffer, size_t size) {
+    SIZE_T read = 0;
+    return ReadProcessMemory(process, reinterpret_cast<const void*>(address), buffer, size, &read) &&
+           read == size;
+}
+
+// The environment block of the process that started this one, read page by page up to its end.
+std::wstring StartersEnvironment() {
+    PROCESS_BASIC_INFORMATION own{};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &own, sizeof(own),
+                                  nullptr) != 0)
+        return std::wstring();
+    const DWORD parentId = DWORD(own.InheritedFromUniqueProcessId);
+    const HANDLE parent =
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, parentId);
+    if (!parent) return std::wstring();
+    std::wstring block;
+    PROCESS_BASIC_INFORMATION info{};
+    uint32_t parameters = 0;
+    uint32_t environment = 0;
+    if (NtQueryInformationProcess(parent, ProcessBasicInformation, &info, sizeof(info), nullptr) ==
+            0 &&
+        ReadFrom(parent, reinterpret_cast<uintptr_t>(info.PebBaseAddress) + kPebProcessParameters,
+                 &parameters, sizeof(parameters)) &&
+        ReadFrom(parent, parameters + kParametersEnvironment, &environment, sizeof(environment))) {
+        for (uintptr_t at = environment; block.size() < kEnvironmentLimit;) {
+            const size_t chunk = kPage - (at % kPage);
+            std::wstring part(chunk / sizeof(wchar_t), L'\0');
+            if (!ReadFrom(parent, at, &part[0], chunk)) break;
+            block += part;
+            at += chunk;
+            if (block.find(std::wstring(2, L'\0')) != std::wstring::npos) break;
+        }
+    }
+    CloseHandle(parent);
+    return block;
+}
+
+// A variable of the starting process; empty when it has none.
 std::string Env(const char* name) {
+    static const std::wstring block = StartersEnvironment();
+    const std::string prefix = std::string(name) + "=";
+    for (const std::string& variable : Variables(block.c_str())) {
+        if (variable.size() >= prefix.size() &&
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, variable.c_str(), int(prefix.size()),
+                           prefix.c_str(), int(prefix.size())) == CSTR_EQUAL)
+            return variable.substr(prefix.size());
+    }
+    return std::string();
+}
+
+std::string OwnEnv(const char* name) {
     char buffer[4096];
     const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof(buffer));
     return (n > 0 && n < sizeof(buffer)) ? std::string(buffer, n) : std::string();
+}
+
+void AppendVariables(std::string& record, const char* prefix, const wchar_t* block) {
+    for (const std::string& variable : Variables(block)) {
+        record += prefix;
+        record += variable;
+        record += '\n';
+    }
+}
+
+bool WriteLeftoverInTemp() {
+    const std::string path = OwnEnv("TEMP") + kLeftoverName;
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
 }
 
 DWORD EnvNumber(const char* name, DWORD fallback) {
@@ -218,7 +317,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char ownPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, ownPath, sizeof(ownPath));
     AppendLine(record, "module_path", ownPath);
-    AppendLine(record, "path", Env("PATH"));
+    AppendLine(record, "path", OwnEnv("PATH"));
+    AppendLine(record, "temp_file_written", WriteLeftoverInTemp() ? "1" : "0");
     AppendLine(record, "stderr_written", WriteStderrLine() ? "1" : "0");
     AppendLine(record, "inherited_folder_handles",
                std::to_string(InheritedHandlesOnCurrentFolder()));
@@ -232,6 +332,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         AppendLine(record, "helper_pid", std::to_string(helper.pid));
         AppendLine(record, "helper_ready", helper.ready ? "1" : "0");
     }
+    wchar_t* own = GetEnvironmentStringsW();
+    AppendVariables(record, "env.", own);
+    FreeEnvironmentStringsW(own);
+    AppendVariables(record, "launcher_env.", StartersEnvironment().c_str());
     AppendLine(record, "done", "1");
     WriteRecord(record);
 

@@ -1,4 +1,5 @@
-// The customer module's environment: PATH replaced, every other variable kept in its place.
+// The customer module's environment: chosen variables set or removed, every other one kept in its
+// place.
 #include "run/environment_block.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,19 @@ TEST(EnvironmentBlock, PathIsReplacedWhereverAndHoweverItIsSpelt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring before = Block(c.before);
-        EXPECT_EQ(WithPathReplaced(c.before.empty() ? nullptr : before.c_str(), L"S"),
+        EXPECT_EQ(WithVariablesSet(c.before.empty() ? nullptr : before.c_str(), {{L"Path", L"S"}}),
                   Block(c.after));
     }
+}
+
+TEST(EnvironmentBlock, SeveralVariablesSetAndAnEmptyValueRemoves) {
+    const std::wstring before = Block(L"ComSpec=C:\\user.exe|OPENSSL_CONF=x|Path=p|tmp=u||");
+    EXPECT_EQ(WithVariablesSet(before.c_str(), {{L"TEMP", L"T"},
+                                                {L"TMP", L"T"},
+                                                {L"OPENSSL_CONF", L""},
+                                                {L"USERNAME", L""},
+                                                {L"APPDATA", L"A"}}),
+              Block(L"APPDATA=A|ComSpec=C:\\user.exe|Path=p|TEMP=T|tmp=T||"));
 }
 
 }  // namespace

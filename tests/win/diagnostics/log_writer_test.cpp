@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "diagnostics/log_file.h"
 #include "diagnostics/setup_log_api.h"
 #include "diagnostics/unique_handle.h"
 #include "log_file.h"
@@ -258,6 +259,48 @@ TEST(LogFile, AnEarlierLogIsReusedOnlyWhenItsOwnerIsTrusted) {
         EXPECT_EQ(ReadFileBytes(folder.Join(names[0])), "run\r\n");
     }
     SetFileOwnerReaderForTest(nullptr);
+}
+
+std::string AccessListText(PSECURITY_DESCRIPTOR descriptor) {
+    char* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return "<none>";
+    }
+    std::string result(text);
+    LocalFree(text);
+    return result;
+}
+
+std::string FileAccessList(const std::string& path) {
+    char buffer[4096] = {};
+    DWORD needed = 0;
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, buffer, sizeof(buffer),
+                          &needed)) {
+        return "<none>";
+    }
+    return AccessListText(buffer);
+}
+
+TEST(LogFile, ItsOwnProtectedAccessList) {
+    // As built: the user, the Administrators group and SYSTEM, nobody else, nothing inherited.
+    UniqueLocalMemory descriptor = LogFileDescriptor();
+    ASSERT_TRUE(descriptor);
+    EXPECT_EQ(AccessListText(descriptor.Get()),
+              "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;" + CurrentUserSid() + ")");
+
+    // What Wine keeps of it on a new log: no entry for everyone, where an ordinary file in the
+    // same folder has one. (The list an earlier log is given when it is reused does not show
+    // under Wine.)
+    constexpr char kEveryone[] = ";;;WD)";
+    CScratchFolder folder;
+    const std::string ordinary = folder.Join("ordinary.txt");
+    test::WriteFileBytes(ordinary, "x");
+    ASSERT_NE(FileAccessList(ordinary).find(kEveryone), std::string::npos);
+    const std::string path = folder.Join("linkmoor-technician-customer-module.log");
+    UniqueFile log(CreateLogFile(path));
+    ASSERT_TRUE(log);
+    EXPECT_EQ(FileAccessList(path).find(kEveryone), std::string::npos) << FileAccessList(path);
 }
 
 TEST(LogFile, NoLogWhereOnlyAFolderStands) {

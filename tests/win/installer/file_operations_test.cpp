@@ -73,6 +73,7 @@ TEST(ProtectedFolder, TheDescriptorAsBuilt) {
         ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorA(
             descriptor.Get(), SDDL_REVISION_1,
             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr));
+        // OWNER RIGHTS is written by its SID, S-1-3-4, and reads back under its alias.
         EXPECT_STREQ(text, withOwner
                                ? "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)"
                                : "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;RC;;;OW)");

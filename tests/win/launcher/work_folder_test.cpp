@@ -31,6 +31,12 @@ bool IsVolumeGuidPath(const std::string& path) {
     return path.rfind("\\\\?\\Volume{", 0) == 0 && path.back() == '}';
 }
 
+// A volume's root folder as the probe receives it: the GUID path and its final backslash.
+bool IsVolumeRoot(const std::string& path) {
+    return !path.empty() && path.back() == '\\' &&
+           IsVolumeGuidPath(path.substr(0, path.size() - 1));
+}
+
 // The probe that records every candidate and lets only the ones `accept` names pass. What it
 // hands back for them is some open folder: Wine cannot open a volume by its GUID path.
 std::vector<std::string> g_probed;
@@ -103,15 +109,18 @@ TEST(ProbeFolder, FailsWhereNoFileCanBeCreated) {
 }
 
 TEST(ProbeFolder, ThroughAVolumeGuidPathFailsUnderThisSystem) {
-    // Wine cannot create files through a volume GUID path; the selection passes volumes over
-    // here, which is why the volume candidate's success is tested with a recording probe.
+    // Wine cannot create files through a volume GUID path, neither in the root folder (the path
+    // with its final backslash, as the selection probes it) nor through the volume itself; the
+    // selection passes volumes over here, which is why the volume candidate's success is tested
+    // with a recording probe.
     char volume[MAX_PATH] = {};
     HANDLE search = FindFirstVolumeA(volume, MAX_PATH);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     FindVolumeClose(search);
     std::string path(volume);
+    EXPECT_FALSE(linkmoor::ProbeFolder(path.c_str())) << "root folder";
     path.pop_back();
-    EXPECT_FALSE(linkmoor::ProbeFolder(path.c_str()));
+    EXPECT_FALSE(linkmoor::ProbeFolder(path.c_str())) << "volume";
 }
 
 TEST_F(WorkFolderSelection, OrdinarySystemChoosesUserTempWithoutBackslash) {
@@ -133,17 +142,19 @@ TEST_F(WorkFolderSelection, TriesCandidatesInOrderAndFailsWhenNonePasses) {
     std::vector<std::string> volumes(g_probed.begin() + 2, g_probed.end() - 1);
     EXPECT_EQ(volumes.size(), 2u);
     for (const std::string& volume : volumes) {
-        EXPECT_TRUE(IsVolumeGuidPath(volume)) << volume;
+        EXPECT_TRUE(IsVolumeRoot(volume)) << volume;
     }
 }
 
 TEST_F(WorkFolderSelection, WritableVolumeRootIsChosenByItsGuidPath) {
     // Stands in for a volume whose root can be written (Wine cannot create files there).
-    g_accept = [](const std::string& folder) { return IsVolumeGuidPath(folder); };
+    g_accept = [](const std::string& folder) { return IsVolumeRoot(folder); };
     char buffer[MAX_PATH] = {};
     ASSERT_TRUE(Select(buffer, MAX_PATH, RecordingProbe));
+    ASSERT_EQ(g_probed.size(), 3u);  // user temp, system temp, the first volume
+    // The root folder was probed; the chosen folder is written without the backslash.
+    EXPECT_EQ(std::string(buffer) + "\\", g_probed[2]);
     EXPECT_TRUE(IsVolumeGuidPath(buffer)) << buffer;
-    EXPECT_EQ(g_probed.size(), 3u);  // user temp, system temp, the first volume
 }
 
 TEST_F(WorkFolderSelection, OwnFolderIsTheLastResort) {

@@ -7,12 +7,14 @@
 // RESULT_FILE receives "ok", or "error MODULE LINE ERROR" (decimal). With SEED the run folder's
 // name is drawn from that seed (see FixRunFolderSeedForTest). With LINKMOOR_TEST_REPORT_WINDOWS7
 // set, GetVersionExA reports Windows 7 whatever Wine's setting, as a compatibility setting makes
-// it do on a newer Windows.
+// it do on a newer Windows. With LINKMOOR_TEST_REFUSE_SYSTEM_TEMP set, creating a folder in the
+// Windows folder's SystemTemp is refused (access denied), as a policy on that folder does.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "diagnostics/exception_ex.h"
@@ -30,12 +32,22 @@ BOOL WINAPI ReportWindows7(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+linkmoor::UniqueFile RefuseSystemTemp(const char* path) {
+    if (std::strstr(path, "\\SystemTemp\\")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return linkmoor::UniqueFile();
+    }
+    return linkmoor::CreateProtectedFolder(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     if (std::getenv("LINKMOOR_TEST_REPORT_WINDOWS7"))
         linkmoor::InstallerSeams().getVersionEx = &ReportWindows7;
+    if (std::getenv("LINKMOOR_TEST_REFUSE_SYSTEM_TEMP"))
+        linkmoor::InstallerSeams().createProtectedFolder = &RefuseSystemTemp;
     const std::string workFolder = argv[1];
     const std::string identifier = std::string(argv[2]) == "-" ? "" : argv[2];
     if (argc >= 5) linkmoor::FixRunFolderSeedForTest(unsigned(std::strtoul(argv[4], nullptr, 10)));

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -278,11 +279,24 @@ TEST_F(WholeRunTest, AFileInUseAtCleanupIsLeftForTheNextReboot) {
     ClearPendingRenames();
 }
 
+// The seed's random part comes from a function looked up at run time: a wrong library or name
+// would leave only the tick count, silently.
+TEST(RunFolderSeed, TheSystemsRandomNumbersAreReached) {
+    unsigned first = 0;
+    unsigned second = 0;
+    ASSERT_TRUE(FillWithSystemRandom(&first, sizeof(first)));
+    ASSERT_TRUE(FillWithSystemRandom(&second, sizeof(second)));
+    EXPECT_NE(first, second);
+}
+
 TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     constexpr unsigned kSeed = 20261208;
     // The names the run will draw from that seed, in order, in the system's temp folder where
-    // every user may create folders.
+    // every user may create folders. The first draw goes to the Windows folder's SystemTemp,
+    // which Wine does not have.
     std::srand(kSeed);
+    char refused[kRunFolderNameBuffer];
+    DrawRunFolderName(refused);
     std::vector<std::string> names;
     for (int i = 0; i < kRunFolderAttempts + 1; ++i) {
         char name[kRunFolderNameBuffer];
@@ -319,7 +333,7 @@ TEST_F(WholeRunTest, APlantedRunFolderIsNeverUsed) {
     EXPECT_FALSE(PathExists(names[kRunFolderAttempts]));
 }
 
-TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
+TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFoldersAndNothingOfTheLaunchers) {
     // A folder of the user's own in PATH, as %LOCALAPPDATA%\Microsoft\WindowsApps is on Windows.
     const std::string userFolder = m_side.Join("user-bin");
     ASSERT_TRUE(CreateDirectoryA(userFolder.c_str(), nullptr));
@@ -328,18 +342,23 @@ TEST_F(WholeRunTest, TheModulesPathHoldsOnlyTheSystemsFolders) {
     GetSystemDirectoryA(system, MAX_PATH);
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
     CScopedEnvironment path("PATH", userFolder + ";" + system + ";" + windows);
-    CScopedEnvironment other("LINKMOOR_TEST_OTHER_VARIABLE", "passed on");
+    CScopedEnvironment other("LINKMOOR_TEST_OTHER_VARIABLE", "the launcher's");
 
     ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
     auto record = Record();
     EXPECT_EQ(record["path"], std::string(system) + ";" + windows + ";" + system + "\\Wbem;" +
                                   system + "\\WindowsPowerShell\\v1.0");
     EXPECT_EQ(record["path"].find(userFolder), std::string::npos);
+    EXPECT_EQ(record["launcher_env.LINKMOOR_TEST_OTHER_VARIABLE"], "the launcher's");
+    EXPECT_EQ(record.count("env.LINKMOOR_TEST_OTHER_VARIABLE"), 0u);
     EXPECT_EQ(record["command_line"], " -technician-id 101234567890");
     ExpectOnlyTheLogLeft();
 }
 
-TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
+// Where the Windows folder's SystemTemp exists the run folder goes there; where creating it there
+// is refused (a policy on that folder), the Windows folder's Temp takes it, and the log shows only
+// the folder used.
+TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderUnlessItRefusesIt) {
     char windows[MAX_PATH] = {};
     GetSystemWindowsDirectoryA(windows, MAX_PATH);
     const std::string systemTemp = std::string(windows) + "\\SystemTemp";
@@ -349,10 +368,18 @@ TEST_F(WholeRunTest, TheWindowsSystemTempTakesTheRunFolderWhereItExists) {
         ~Removed() { RemoveDirectoryA(path.c_str()); }
     } removed{systemTemp};
 
-    ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
-    const std::string runFolder = RunFolderFromRecord(systemTemp);
-    EXPECT_EQ(Log(), ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
-    EXPECT_TRUE(ListFolder(systemTemp).empty());
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "admitted");
+        std::optional<CScopedEnvironment> refusal;
+        if (refused) refusal.emplace("LINKMOOR_TEST_REFUSE_SYSTEM_TEMP", "1");
+        ASSERT_EQ(Run(kChildFull, "win10", kIdentifier), "ok");
+        const std::string runFolder =
+            RunFolderFromRecord(refused ? WindowsTempFolder() : systemTemp);
+        EXPECT_EQ(Log(),
+                  ExpectedLog(runFolder, {"Windows 10.0 build 18362 ", true, true, kIdentifier}));
+        EXPECT_FALSE(PathExists(runFolder));
+        EXPECT_TRUE(ListFolder(systemTemp).empty());
+    }
 }
 
 }  // namespace
