@@ -42,6 +42,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -59,9 +60,12 @@ constexpr char kHelperSwitch[] = "--hold-companion-log";
 constexpr char kCompanionLog[] = "linkmoortechcsrv.exe.log";
 constexpr DWORD kHelperReadyTimeoutMs = 10000;
 constexpr char kLeftoverName[] = "\\leftover.tmp";
-// Where a 32-bit process keeps its parameters (PEB) and their environment pointer.
-constexpr uintptr_t kPebProcessParameters = 0x10;
-constexpr uintptr_t kParametersEnvironment = 0x48;
+// Where a process of this build's bitness keeps its parameters (in its PEB) and their environment
+// pointer, which follows the command line (0x10 and 0x48 in a 32-bit process, 0x20 and 0x80 in a
+// 64-bit one). The launcher that starts this module is built for the same processor.
+constexpr uintptr_t kPebProcessParameters = offsetof(PEB, ProcessParameters);
+constexpr uintptr_t kParametersEnvironment =
+    offsetof(RTL_USER_PROCESS_PARAMETERS, CommandLine) + sizeof(UNICODE_STRING);
 constexpr uintptr_t kPage = 0x1000;
 constexpr size_t kEnvironmentLimit = 1 << 20;
 
@@ -100,8 +104,8 @@ std::wstring StartersEnvironment() {
     if (!parent) return std::wstring();
     std::wstring block;
     PROCESS_BASIC_INFORMATION info{};
-    uint32_t parameters = 0;
-    uint32_t environment = 0;
+    uintptr_t parameters = 0;
+    uintptr_t environment = 0;
     if (NtQueryInformationProcess(parent, ProcessBasicInformation, &info, sizeof(info), nullptr) ==
             0 &&
         ReadFrom(parent, reinterpret_cast<uintptr_t>(info.PebBaseAddress) + kPebProcessParameters,
