@@ -35,17 +35,18 @@ const CommandHelp kHelp[] = {
      "    are refused. Exit codes: 0 done, 1 refused or failed.\n"},
     {"append",
      "linkmoor-pack append [--force] EXE PACKAGE OUT\n"
-     "    Writes the new file OUT: the launcher EXE (a complete 32-bit Windows executable that\n"
-     "    carries no package and is not signed) followed by the package file PACKAGE. Sign OUT\n"
-     "    afterwards. --force replaces OUT when it already is a launcher with a package.\n"
+     "    Writes the new file OUT: the launcher EXE (a complete Windows executable, x86 or x64,\n"
+     "    that carries no package and is not signed) followed by the package file PACKAGE. Sign\n"
+     "    OUT afterwards. --force replaces OUT when it already is a launcher with a package.\n"
      "    Exit codes: 0 done, 1 refused or failed.\n"},
     {"verify",
      "linkmoor-pack verify [--json] FILE\n"
      "    Loads the package inside FILE as the launcher does and checks every digest, then that\n"
-     "    what stands before it is a complete 32-bit Windows executable (or nothing: a package\n"
-     "    file); a refusal says why. For a signed FILE it says whether the signature covers the\n"
-     "    package. Exit codes: 0 valid, 1 no package or a damaged one, 2 FILE cannot be read,\n"
-     "    3 memory ran out, 8 valid but no launcher image in front.\n"},
+     "    what stands before it is a complete Windows executable, x86 or x64 (or nothing: a\n"
+     "    package file); a refusal says why, and a launcher's line says its machine. For a signed\n"
+     "    FILE it says whether the signature covers the package. Exit codes: 0 valid, 1 no\n"
+     "    package or a damaged one, 2 FILE cannot be read, 3 memory ran out, 8 valid but no\n"
+     "    launcher image in front.\n"},
     {"list",
      "linkmoor-pack list [--json] FILE\n"
      "    Prints one line per entry of a valid package, in the reader's index order: the size in\n"

@@ -139,6 +139,9 @@ void WriteFileObject(CJsonWriter& json, const PackageFile& file, bool withEntrie
     json.Key("image_end");
     if (file.front.kind == FrontKind::kLauncher) json.Number(file.front.imageEnd);
     else json.Null();
+    json.Key("machine");
+    if (file.front.kind == FrontKind::kLauncher) json.String(MachineLabel(file.front.machine));
+    else json.Null();
     json.EndObject();
 
     const uint8_t* header = file.bytes.data() + file.packageAt;

@@ -93,8 +93,12 @@ std::string PackageFile::VerdictLine() const {
 }
 
 std::string PackageFile::FrontLine() const {
-    return path + ": the package is valid, but what stands before it is no complete 32-bit Windows executable: " +
-           front.problem + "; no machine can start this file";
+    return path + ": the package is valid, but what stands before it is no " + CompleteExecutableWords(front.machine) +
+           ": " + front.problem + "; no machine can start this file";
+}
+
+std::string MachineLine(const std::string& path, LauncherMachine machine) {
+    return path + ": " + kLauncherBuiltFor + MachineLabel(machine);
 }
 
 }  // namespace linkmoor::tools

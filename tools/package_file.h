@@ -48,6 +48,10 @@ struct PackageFile {
     std::string FrontLine() const;
 };
 
+// "FILE: launcher built for x86" (or x64): which Windows a launcher runs on.
+inline constexpr char kLauncherBuiltFor[] = "launcher built for ";
+std::string MachineLine(const std::string& path, LauncherMachine machine);
+
 // Loads the package inside the file at `path` with the reader (the index stays filled unless
 // `verifyOnly`), and finds the reason when it is refused. Regular files only: a pipe, a device or
 // a folder is "the file cannot be read", a file of 4 GiB or more too (the format counts in 32

@@ -89,6 +89,7 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return exitCode;
     }
     (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
+    if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (exitCode == kExitValid && file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     return exitCode;
 }
@@ -180,8 +181,8 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
                   machines;
         exitCode = kExitPackageWithoutLauncher;
     } else if (file.front.kind == FrontKind::kNotLauncher) {
-        summary = "check failed: what stands before the package is no complete 32-bit Windows executable (" +
-                  file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
+        summary = "check failed: what stands before the package is no " + CompleteExecutableWords(file.front.machine) +
+                  " (" + file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
         exitCode = kExitNotLauncher;
     }
     const MemoryNeed need = MemoryNeedOf(file.bytes.size(), *file.reader);
@@ -198,6 +199,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return exitCode;
     }
     WriteCheckReport(result, out);
+    if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     const std::string warning = MemoryWarning(need, "'" + file.path + "'");
     if (!warning.empty()) err << kProgram << warning << "\n";

@@ -12,6 +12,7 @@
 #include "tools/launcher_memory.h"
 #include "tools/pack_commands.h"
 #include "tools/package_diagnosis.h"
+#include "tools/package_file.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -233,9 +234,10 @@ int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return Fail(err, "'" + exePath + "' is signed: a package appended after its signature is "
                          "not covered by it and the launcher refuses it; append to the unsigned "
                          "launcher, then sign");
-    const std::string notLauncher = WhyNotLauncherImage(exe.data(), exe.size(), kFileEnds);
+    LauncherMachine machine = LauncherMachine::kUnknown;
+    const std::string notLauncher = WhyNotLauncherImage(exe.data(), exe.size(), kFileEnds, nullptr, &machine);
     if (!notLauncher.empty())
-        return Fail(err, "'" + exePath + "' is no complete 32-bit Windows executable: " + notLauncher);
+        return Fail(err, "'" + exePath + "' is no " + CompleteExecutableWords(machine) + ": " + notLauncher);
 
     size_t header = package::FindHeader(packageBytes.data(), packageBytes.size());
     if (header != 0) return Fail(err, "'" + packagePath + "' does not start with a package");
@@ -262,6 +264,7 @@ int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
     error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force);
     if (!error.empty()) return Fail(err, error);
     out << output << ": package of " << packageBytes.size() << " bytes appended at offset " << exe.size() << "\n";
+    out << MachineLine(output, machine) << "\n";
     return kExitOk;
 }
 

@@ -325,7 +325,8 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
                                     std::to_string(end) + ")\n";
     Result verified = Run({"verify", "@covered.exe"});
     EXPECT_EQ(verified.code, 0) << verified.err;
-    EXPECT_EQ(verified.out, Path("covered.exe") + ": package valid\n" + coveredLine);
+    EXPECT_EQ(verified.out, Path("covered.exe") + ": package valid\n" + Path("covered.exe") +
+                                ": launcher built for x86\n" + coveredLine);
     Result checked = Run({"check", "@covered.exe"});
     const size_t summary = checked.out.rfind(Path("covered.exe") + ": check ");
     ASSERT_NE(summary, std::string::npos) << checked.out;
@@ -513,7 +514,8 @@ TEST_F(PackTool, OnlyACompleteLauncherImageStandsBeforeAPackage) {
         {"cut launcher", Bytes(image.begin(), image.begin() + 4096),
          "its section '.text' holds raw data up to byte 41024, beyond byte 4096, where "},
         {"no PE header", with(image, test::kPeAt, {'N', 'E'}), "there is no PE signature at byte 128"},
-        {"64-bit image", with(image, coff + 20, {0x0B, 0x02}), "it is a 64-bit (PE32+) executable"},
+        {"PE32+ for i386", with(image, coff + 20, {0x0B, 0x02}),
+         "its optional header is the 64-bit kind (PE32+), but it is built for 32-bit x86"},
         {"ARM64 program", with(image, coff, {0x64, 0xAA}), "it is built for ARM64, not for 32-bit x86"},
         {"DLL", with(image, coff + 19, {0x20}), "it is a DLL, not a program"},
         {"no sections", with(image, coff + 2, {0, 0}), "it has no sections"},

@@ -124,7 +124,10 @@ def main():
             exit_code, lines = run(args.tool, folder, name)
             check(exit_code == code, f"{name}: exit {exit_code} (want {code})")
             check(lines[-1:] == [f"{name}: {summary}"], f"{name}: summary {lines[-1:]}")
-            body = lines[:-1]
+            # A launcher's report names the machine it is built for, just before the summary.
+            machine = [f"{name}: launcher built for x86"] if name.endswith(".exe") else []
+            check(lines[-1 - len(machine):-1] == machine, f"{name}: the machine line {lines[-2:-1]}")
+            body = lines[:-1 - len(machine)]
             if name in ("complete.pkg", "launcher.exe"):
                 check(body == complete, f"{name}: the report is check_report_complete.txt")
                 continue

@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import launcher_image  # noqa: E402
+from pe_image import PE32_PLUS, launcher_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 CONTENTS = {"b.dll": b"contents of b" * 1000, "A.txt": b"licence", "c.sys": bytes(range(256)) * 40}
@@ -31,6 +31,7 @@ def make_files(maker, folder):
     subprocess.run([sys.executable, maker, os.path.join(folder, "valid.pkg"), "--key", "9", *specs], check=True)
     package = read(os.path.join(folder, "valid.pkg"))
     write(os.path.join(folder, "launcher.exe"), launcher_image() + package)
+    write(os.path.join(folder, "launcher64.exe"), launcher_image(magic=PE32_PLUS) + package)
     damaged = bytearray(package)
     damaged[-3] ^= 1
     write(os.path.join(folder, "damaged.pkg"), bytes(damaged))
@@ -46,13 +47,14 @@ def check_entries(what, entries):
               and entry["sha256"] == hashlib.sha256(data).hexdigest(), f"{what}: entry {entry['name']}")
 
 
-def check_file(what, obj, verdict, front=None):
+def check_file(what, obj, verdict, front=None, machine=None):
     check(set(obj) >= FILE and obj["verdict"] == verdict, f"{what}: file fields, verdict {obj.get('verdict')}")
     if verdict != "valid":
         check(isinstance(obj["reason"], str) and obj["front"] is None and obj["package"] is None,
               f"{what}: a reason, no package")
         return
     check(obj["reason"] is None and obj["front"]["kind"] == front and {"problem", "image_end"} <= set(obj["front"])
+          and obj["front"]["machine"] == machine
           and {"offset", "end", "key_byte", "body_length", "entry_count"} <= set(obj["package"])
           and obj["package"]["key_byte"] == 9 and obj["package"]["entry_count"] == 3
           and {"signed", "covers_package", "table_offset"} <= set(obj["signature"]), f"{what}: front, package, signature")
@@ -83,17 +85,18 @@ def main():
         if listed:
             check_file("list", listed["file"], "valid", "package_file")
             check_entries("list", listed["file"]["entries"])
-        verified = run("verify", "--json", "launcher.exe")
-        if verified:
-            check_file("verify", verified["file"], "valid", "launcher")
-            check_entries("verify", verified["file"]["entries"])
+        for name, machine in (("launcher.exe", "x86"), ("launcher64.exe", "x64")):
+            verified = run("verify", "--json", name)
+            if verified:
+                check_file(f"verify {name}", verified["file"], "valid", "launcher", machine)
+                check_entries(f"verify {name}", verified["file"]["entries"])
         for name, verdict in (("damaged.pkg", "damaged"), ("missing.pkg", "not_read")):
             refused = run("verify", "--json", name)
             if refused:
                 check_file(f"verify {name}", refused["file"], verdict)
         checked = run("check", "--json", "launcher.exe")
         if checked:
-            check_file("check", checked["file"], "valid", "launcher")
+            check_file("check", checked["file"], "valid", "launcher", "x86")
             report = checked["check"]
             check(len(report["machines"]) == 6 and all(
                 {"architecture", "windows", "runs", "files"} <= set(m) and not m["runs"] for m in report["machines"])
@@ -109,7 +112,7 @@ def main():
         compared = run("diff", "--json", "valid.pkg", "launcher.exe")
         if compared:
             check_file("diff old", compared["old"], "valid", "package_file")
-            check_file("diff new", compared["new"], "valid", "launcher")
+            check_file("diff new", compared["new"], "valid", "launcher", "x86")
             check(all(e["change"] == "same" and e["old"]["sha256"] == e["new"]["sha256"] for e in compared["entries"])
                   and compared["counts"] == {"same": 3, "changed": 0, "added": 0, "removed": 0}
                   and compared["package_bytes"] == "identical" and compared["bytes_before"] == "differ"

@@ -16,7 +16,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import launcher_image  # noqa: E402
+from pe_image import PE32_PLUS, certificate_entry, launcher_image, sign_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 VALID = "package valid"
@@ -25,6 +25,7 @@ NOT_LAUNCHER = ("the package is valid, but what stands before it is no complete 
 NO_START = "; no machine can start this file"
 NOT_MZ = "it does not start with 'MZ', as every Windows executable does"
 IMAGE = launcher_image(0x3000)
+IMAGE64 = launcher_image(0x3000, magic=PE32_PLUS)  # the launcher's 64-bit test build
 
 
 def make_files(maker, folder):
@@ -35,6 +36,10 @@ def make_files(maker, folder):
     subprocess.run([sys.executable, maker, path("valid.pkg"), "--key", "0x5a", *entries], check=True)
     package = read(path("valid.pkg"))
     write(path("launcher.exe"), IMAGE)
+    write(path("launcher64.exe"), IMAGE64)
+    write(path("with64.exe"), IMAGE64 + package)
+    write(path("signed64.exe"), sign_image(IMAGE64 + package, certificate_entry(b"\x30" * 1500)))
+    write(path("arm64.exe"), launcher_image(0x3000, machine=0xAA64, magic=PE32_PLUS) + package)
     write(path("with.exe"), IMAGE + package)
     write(path("text.txt"), b"#!/bin/sh\necho no program\n")
     write(path("text.exe"), read(path("text.txt")) + package)
@@ -54,6 +59,15 @@ def cases(body):
     return [
         (["verify", "valid.pkg"], 0, f"valid.pkg: {VALID}"),
         (["verify", "with.exe"], 0, f"with.exe: {VALID}"),
+        (["verify", "with.exe"], 0, "with.exe: launcher built for x86"),
+        (["verify", "with64.exe"], 0, "with64.exe: launcher built for x64"),
+        (["append", "launcher64.exe", "valid.pkg", "out64.exe"], 0, "out64.exe: launcher built for x64"),
+        (["check", "out64.exe"], 5, "out64.exe: launcher built for x64"),
+        (["verify", "signed64.exe"], 0,
+         f"signed64.exe: signed: the signature covers the package (it ends at byte {len(IMAGE64) + body + 88}, "
+         f"the certificate table starts at byte {len(IMAGE64) + body + 88})"),
+        (["verify", "arm64.exe"], 8,
+         f"arm64.exe: {NOT_LAUNCHER.replace('32-bit', '64-bit')}it is built for ARM64, not for x64{NO_START}"),
         (["verify", "text.exe"], 8, f"text.exe: {NOT_LAUNCHER}{NOT_MZ}{NO_START}"),
         (["append", "text.txt", "valid.pkg", "out.exe"], 1,
          f"linkmoor-pack: 'text.txt' is no complete 32-bit Windows executable: {NOT_MZ}"),
