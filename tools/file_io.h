@@ -58,6 +58,7 @@ std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
 // The standard streams as messages name them.
 inline constexpr char kStandardInputName[] = "standard input";
 inline constexpr char kStandardOutputName[] = "standard output";
+inline constexpr char kStandardErrorName[] = "standard error";
 
 // True when standard output is a terminal or console (no place for a package's bytes).
 bool StandardOutputIsTerminal();
@@ -91,8 +92,10 @@ std::string SystemErrorText(uint32_t code);
 // file that cannot be opened leaves the reader's status at kPackageNotRead.
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly);
 
-// Sets the standard streams up for UTF-8 text: on Windows a console shows it through the wide
-// console calls, so names in any script print as they are; elsewhere nothing changes.
+// Sets the standard streams up for UTF-8 text, each on a COutputBuffer that keeps the first
+// failed write (see report_stream.h): on Windows a console shows the text through the wide
+// console calls, so names in any script print as they are, and a file or a pipe gets its lines
+// with CR LF; elsewhere the bytes go to the descriptors as they are.
 void PrepareStandardStreams();
 
 }  // namespace linkmoor::tools

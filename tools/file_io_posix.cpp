@@ -3,12 +3,14 @@
 #include "tools/file_io.h"
 
 #include "package/packed_tools.h"
+#include "tools/report_stream.h"
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,6 +111,27 @@ std::string ReadAll(int fd, std::vector<uint8_t>& bytes, const std::string& path
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
 }
+
+// A standard stream's descriptor.
+class CDescriptorOutput : public COutputBuffer {
+public:
+    CDescriptorOutput(int fd, const char* name) : COutputBuffer(name), m_fd(fd) {}
+
+protected:
+    std::string WriteBytes(const char* data, size_t size) override {
+        for (size_t done = 0; done < size;) {
+            const ssize_t put = ::write(m_fd, data + done, size - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) return std::strerror(errno);
+            if (put == 0) return "nothing was written";
+            done += static_cast<size_t>(put);
+        }
+        return {};
+    }
+
+private:
+    int m_fd;
+};
 
 }  // namespace
 
@@ -240,7 +263,13 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
 // Linux has no text for Windows error codes.
 std::string SystemErrorText(uint32_t) { return std::string(); }
 
-// A terminal takes UTF-8 as it is.
-void PrepareStandardStreams() {}
+// A terminal takes UTF-8 as it is. The buffers live until the process ends, as the streams do.
+// A reader that went away is a failed write like any other (EPIPE), reported in one line as on
+// Windows, rather than a silent end by SIGPIPE.
+void PrepareStandardStreams() {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::cout.rdbuf(new CDescriptorOutput(STDOUT_FILENO, kStandardOutputName));
+    std::cerr.rdbuf(new CDescriptorOutput(STDERR_FILENO, kStandardErrorName));
+}
 
 }  // namespace linkmoor::tools

@@ -5,6 +5,7 @@
 
 #include "diagnostics/unique_handle.h"
 #include "package/packed_tools.h"
+#include "tools/report_stream.h"
 #include "tools/wide_text.h"
 
 #include <windows.h>
@@ -27,11 +28,14 @@ std::wstring Wide(const std::string& path) {
 }
 
 // "what 'path': system text (error n)"; `error` is read by the caller right after the failing call.
-std::string Describe(const std::string& what, const std::string& path, DWORD error) {
+// "system text (error n)" for a failure without a path.
+std::string Describe(DWORD error) {
     const std::string text = SystemErrorText(error);
-    std::string result = what + " '" + path + "': ";
-    if (!text.empty()) result += text + " ";
-    return result + "(error " + std::to_string(error) + ")";
+    return (text.empty() ? std::string() : text + " ") + "(error " + std::to_string(error) + ")";
+}
+
+std::string Describe(const std::string& what, const std::string& path, DWORD error) {
+    return what + " '" + path + "': " + Describe(error);
 }
 
 UniqueFile OpenForReading(const std::string& path) {
@@ -113,65 +117,83 @@ private:
     std::wstring m_path;
 };
 
-// UTF-8 text to a console through WriteConsoleW, a line at a time; a character whose bytes are
-// split between two writes waits for the rest.
-class CConsoleBuffer : public std::streambuf {
+// UTF-8 text to a console through WriteConsoleW; a character whose bytes are split between two
+// writes waits for the rest.
+class CConsoleOutput : public COutputBuffer {
 public:
-    explicit CConsoleBuffer(HANDLE console) : m_console(console) {}
+    CConsoleOutput(HANDLE console, const char* name) : COutputBuffer(name), m_console(console) {}
 
 protected:
-    int_type overflow(int_type c) override {
-        if (c != traits_type::eof()) {
-            m_pending += char(c);
-            if (c == '\n') Flush();
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char* text, std::streamsize count) override {
-        m_pending.append(text, size_t(count));
-        if (std::memchr(text, '\n', size_t(count))) Flush();
-        return count;
-    }
-    int sync() override {
-        Flush();
-        return 0;
-    }
-
-private:
-    void Flush() {
+    std::string WriteBytes(const char* data, size_t size) override {
+        m_carry.append(data, size);
         // Hold back the bytes of a character that is not complete yet.
-        size_t complete = m_pending.size();
-        for (size_t back = 1; back <= 3 && back <= m_pending.size(); ++back) {
-            const unsigned char c = static_cast<unsigned char>(m_pending[m_pending.size() - back]);
+        size_t complete = m_carry.size();
+        for (size_t back = 1; back <= 3 && back <= m_carry.size(); ++back) {
+            const unsigned char c = static_cast<unsigned char>(m_carry[m_carry.size() - back]);
             if ((c & 0xC0) != 0x80) {
                 const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                if (need > back) complete = m_pending.size() - back;
+                if (need > back) complete = m_carry.size() - back;
                 break;
             }
         }
         std::wstring wide;
-        if (!WideFromUtf8(m_pending.substr(0, complete), wide)) {
+        DWORD written = 0;
+        DWORD error = ERROR_SUCCESS;
+        if (!WideFromUtf8(m_carry.substr(0, complete), wide)) {
             // Not UTF-8: shown in the console's own code page, as the bytes would be.
-            DWORD written = 0;
-            ::WriteConsoleA(m_console, m_pending.data(), DWORD(complete), &written, nullptr);
+            if (!::WriteConsoleA(m_console, m_carry.data(), DWORD(complete), &written, nullptr))
+                error = ::GetLastError();
         } else if (!wide.empty()) {
-            DWORD written = 0;
-            ::WriteConsoleW(m_console, wide.data(), DWORD(wide.size()), &written, nullptr);
+            if (!::WriteConsoleW(m_console, wide.data(), DWORD(wide.size()), &written, nullptr))
+                error = ::GetLastError();
         }
-        m_pending.erase(0, complete);
+        m_carry.erase(0, complete);
+        return error == ERROR_SUCCESS ? std::string() : Describe(error);
     }
 
+private:
     HANDLE m_console;
-    std::string m_pending;
+    std::string m_carry;
 };
 
-// A console standard handle gets a CConsoleBuffer; a file or pipe keeps the bytes.
-void UseConsoleFor(DWORD standardHandle, std::ostream& stream) {
+// A file or a pipe: UTF-8 bytes, each line ending in CR LF.
+class CHandleOutput : public COutputBuffer {
+public:
+    CHandleOutput(HANDLE handle, const char* name) : COutputBuffer(name), m_handle(handle) {}
+
+protected:
+    std::string WriteBytes(const char* data, size_t size) override {
+        std::string text;
+        text.reserve(size + size / 16);
+        for (size_t i = 0; i < size; ++i) {
+            if (data[i] == '\n') text += '\r';
+            text += data[i];
+        }
+        if (m_handle == nullptr || m_handle == INVALID_HANDLE_VALUE) return Describe(ERROR_INVALID_HANDLE);
+        for (size_t done = 0; done < text.size();) {
+            DWORD put = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 24));
+            if (!::WriteFile(m_handle, text.data() + done, want, &put, nullptr)) return Describe(::GetLastError());
+            if (put == 0) return "nothing was written";
+            done += put;
+        }
+        return {};
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// Each standard stream gets the buffer for what its handle is; the buffers live until the
+// process ends, as the streams do.
+void UseBufferFor(DWORD standardHandle, std::ostream& stream, const char* name) {
     HANDLE handle = ::GetStdHandle(standardHandle);
     DWORD mode = 0;
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return;
     stream.flush();
-    stream.rdbuf(new CConsoleBuffer(handle));  // lives until the process ends, as the stream does
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode))
+        stream.rdbuf(new CConsoleOutput(handle, name));
+    else
+        stream.rdbuf(new CHandleOutput(handle, name));
 }
 
 }  // namespace
@@ -357,8 +379,8 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
 }
 
 void PrepareStandardStreams() {
-    UseConsoleFor(STD_OUTPUT_HANDLE, std::cout);
-    UseConsoleFor(STD_ERROR_HANDLE, std::cerr);
+    UseBufferFor(STD_OUTPUT_HANDLE, std::cout, kStandardOutputName);
+    UseBufferFor(STD_ERROR_HANDLE, std::cerr, kStandardErrorName);
 }
 
 }  // namespace linkmoor::tools

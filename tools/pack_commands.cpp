@@ -8,6 +8,7 @@
 #include "tools/commands.h"
 #include "tools/explain.h"
 #include "tools/file_io.h"
+#include "tools/report_stream.h"
 #include "tools/verdicts.h"
 
 #include <new>
@@ -77,7 +78,9 @@ uint8_t DefaultKeyByte(const std::vector<package::PackageInput>& entries) {
     return md5.Finish()[0];
 }
 
-int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << UsageError({}, "no command given") << "\n";
         return kExitUsage;
@@ -113,6 +116,18 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         return Fail(err, "not enough memory");
     }
     return kExitUsage;  // IsCommand knows no other
+}
+
+}  // namespace
+
+// Whatever the command's verdict, a report that did not reach its output fails the run: a
+// script must never take a cut-short report for a whole one.
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const int code = RunCommand(args, out, err);
+    const std::string outProblem = WriteProblem(out, kStandardOutputName);
+    if (!outProblem.empty()) err << kProgram << outProblem << "\n";
+    const std::string errProblem = WriteProblem(err, kStandardErrorName);
+    return outProblem.empty() && errProblem.empty() ? code : kExitNotWritten;
 }
 
 }  // namespace linkmoor::tools
