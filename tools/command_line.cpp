@@ -46,7 +46,8 @@ const CommandHelp kHelp[] = {
      "    package file); a refusal says why, and a launcher's line says its machine. For a signed\n"
      "    FILE it says whether the signature covers the package. Exit codes: 0 valid, 1 no\n"
      "    package or a damaged one, 2 FILE cannot be read, 3 memory ran out, 8 valid but no\n"
-     "    launcher image in front.\n"},
+     "    launcher image in front, 12 valid but the certificate table is cut short, outside\n"
+     "    FILE or malformed (the tool checks where a signature lies, not whether it is valid).\n"},
     {"list",
      "linkmoor-pack list [--json] FILE\n"
      "    Prints one line per entry of a valid package, in the reader's index order: the size in\n"
@@ -63,7 +64,7 @@ const CommandHelp kHelp[] = {
      "    a launcher run would unpack and the files they become, then the entries no run asks\n"
      "    for. A missing required entry is an error, a missing OpenSSL library a warning. Exit\n"
      "    codes as for verify; 5 a machine's run would stop, 8 no launcher image in front,\n"
-     "    9 a package file without a launcher.\n"},
+     "    9 a package file without a launcher, 12 the certificate table is not whole.\n"},
     {"diff",
      "linkmoor-pack diff [--json] OLD NEW\n"
      "    Compares the packages inside two files entry by entry (changed, added, removed) and\n"

@@ -157,8 +157,10 @@ void WriteFileObject(CJsonWriter& json, const PackageFile& file, bool withEntrie
     json.Member("signed", file.signature.isSigned);
     json.Member("covers_package", file.signature.isSigned && file.signature.covered);
     json.Key("table_offset");
-    if (file.signature.isSigned) json.Number(file.signature.tableOffset);
+    if (file.signature.named) json.Number(file.signature.tableOffset);
     else json.Null();
+    json.Member("table_state", TableShapeKey(file.signature.table.shape));
+    WriteOptionalText(json, "table_problem", BrokenSignatureText(file.signature, file.bytes.size()));
     json.EndObject();
 
     if (withEntries && file.reader) WriteEntries(json, file);

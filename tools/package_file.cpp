@@ -83,6 +83,7 @@ std::map<std::string, StoredEntry, CPackedTools::ByteLess> PackageFile::StoredEn
 
 int PackageFile::ExitCode(bool launcherRequired) const {
     if (Valid() && launcherRequired && front.kind == FrontKind::kNotLauncher) return kExitNotLauncher;
+    if (Valid() && launcherRequired && SignatureBroken(signature)) return kExitSignatureBroken;
     return ExitCodeOf(status);
 }
 
@@ -95,6 +96,11 @@ std::string PackageFile::VerdictLine() const {
 std::string PackageFile::FrontLine() const {
     return path + ": the package is valid, but what stands before it is no " + CompleteExecutableWords(front.machine) +
            ": " + front.problem + "; no machine can start this file";
+}
+
+std::string PackageFile::BrokenSignatureLine() const {
+    return path + ": the package is valid, but the signature is not whole: " +
+           BrokenSignatureText(signature, bytes.size()) + "; a signature check fails on this file";
 }
 
 std::string MachineLine(const std::string& path, LauncherMachine machine) {

@@ -24,6 +24,7 @@ namespace {
 std::string VerifyLine(const PackageFile& file) {
     if (!file.Valid()) return file.VerdictLine();
     if (file.front.kind == FrontKind::kNotLauncher) return file.FrontLine();
+    if (SignatureBroken(file.signature)) return file.BrokenSignatureLine();
     return file.path + ": " + kVerdictValid;
 }
 
@@ -89,8 +90,9 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return exitCode;
     }
     (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
+    if (exitCode != kExitValid) return exitCode;
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
-    if (exitCode == kExitValid && file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     return exitCode;
 }
 
@@ -184,6 +186,10 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         summary = "check failed: what stands before the package is no " + CompleteExecutableWords(file.front.machine) +
                   " (" + file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
         exitCode = kExitNotLauncher;
+    } else if (SignatureBroken(file.signature)) {
+        summary = "check failed: the signature is not whole (" + BrokenSignatureText(file.signature, file.bytes.size()) +
+                  "); apart from it: " + machines;
+        exitCode = kExitSignatureBroken;
     }
     const MemoryNeed need = MemoryNeedOf(file.bytes.size(), *file.reader);
     if (line.json) {
@@ -201,6 +207,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
     WriteCheckReport(result, out);
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (SignatureBroken(file.signature)) out << file.BrokenSignatureLine() << "\n";
     const std::string warning = MemoryWarning(need, "'" + file.path + "'");
     if (!warning.empty()) err << kProgram << warning << "\n";
     out << file.path << ": " << summary << "\n";

@@ -82,6 +82,13 @@ void PutCertificateTable(Bytes& image, uint32_t offset, uint32_t size, bool plus
     PutLe32(image, security + 4, size);
 }
 
+Bytes CertificateTableBytes(uint32_t size) {
+    Bytes table(size, 0xA5);
+    PutLe32(table, 0, size);
+    PutLe32(table, 4, 0x0200 | 0x0002u << 16);  // wRevision, wCertificateType
+    return table;
+}
+
 Bytes LauncherImage(size_t rawSize, bool plus) {
     using namespace linkmoor::package;
     Bytes image = PeImage({plus});

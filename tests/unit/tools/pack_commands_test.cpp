@@ -300,7 +300,10 @@ const size_t kImageSize = SampleExecutable().size();
 Bytes SignedExecutable(uint32_t tableOffset = uint32_t(kImageSize)) {
     Bytes exe = SampleExecutable();
     test::PutCertificateTable(exe, tableOffset, kTableSize);
-    if (tableOffset == kImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
+    if (tableOffset == kImageSize) {
+        const Bytes table = test::CertificateTableBytes(kTableSize);
+        exe.insert(exe.end(), table.begin(), table.end());
+    }
     return exe;
 }
 
@@ -312,7 +315,8 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
     // Signed after appending: the table follows the package.
     Bytes covered = SignedExecutable(uint32_t(end));
     covered.insert(covered.end(), package.begin(), package.end());
-    covered.insert(covered.end(), kTableSize, 0xA5);
+    const Bytes table = test::CertificateTableBytes(kTableSize);
+    covered.insert(covered.end(), table.begin(), table.end());
     Write("covered.exe", covered);
     // Appended after signing: the package follows the table.
     Bytes after = SignedExecutable();
@@ -573,8 +577,17 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     const uint32_t tableAt = uint32_t(signedOne.size());
     test::PutLe32(signedOne, test::kPeAt + 24 + 64, 0x1234);
     test::PutCertificateTable(signedOne, tableAt, kTableSize);
-    signedOne.insert(signedOne.end(), kTableSize, 0xA5);
+    const Bytes table = test::CertificateTableBytes(kTableSize);
+    signedOne.insert(signedOne.end(), table.begin(), table.end());
     Write("signed.exe", signedOne);
+    // Signed again (another certificate), with bytes after the table, and cut inside the table.
+    Bytes resigned = signedOne;
+    resigned.back() ^= 1;
+    Write("resigned.exe", resigned);
+    Bytes extra = signedOne;
+    extra.insert(extra.end(), 7, 0);
+    Write("extra.exe", extra);
+    Write("cut.exe", Bytes(signedOne.begin(), signedOne.end() - 9));
     Bytes trailed = Read("one.exe");
     trailed.push_back(0);
     Write("trailed.exe", trailed);
@@ -597,6 +610,15 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
         {"one.exe", "signed.exe", 11,
          same3 + "identical; bytes before the package differ only in the signature fields; bytes after the "
                  "package differ; only the signature differs"},
+        {"signed.exe", "resigned.exe", 11,
+         same3 + "identical; bytes before the package identical; bytes after the package differ; only the "
+                 "signature differs"},
+        // Bytes beyond the table, or a table cut short: more than the signature differs.
+        {"signed.exe", "extra.exe", 10,
+         same3 + "identical; bytes before the package identical; bytes after the package differ"},
+        {"one.exe", "cut.exe", 10,
+         same3 + "identical; bytes before the package differ only in the signature fields; bytes after the "
+                 "package differ"},
         {"one.exe", "trailed.exe", 10,
          same3 + "identical; bytes before the package identical; bytes after the package differ"},
         // Index order (capitals first); a renamed entry is one removed and one added.

@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import PE32_PLUS, launcher_image  # noqa: E402
+from pe_image import PE32_PLUS, certificate_entry, launcher_image, sign_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 CONTENTS = {"b.dll": b"contents of b" * 1000, "A.txt": b"licence", "c.sys": bytes(range(256)) * 40}
@@ -32,6 +32,9 @@ def make_files(maker, folder):
     package = read(os.path.join(folder, "valid.pkg"))
     write(os.path.join(folder, "launcher.exe"), launcher_image() + package)
     write(os.path.join(folder, "launcher64.exe"), launcher_image(magic=PE32_PLUS) + package)
+    signed = sign_image(launcher_image() + package, certificate_entry(b"\x30" * 500))
+    write(os.path.join(folder, "signed.exe"), signed)
+    write(os.path.join(folder, "cut.exe"), signed[:-100])
     damaged = bytearray(package)
     damaged[-3] ^= 1
     write(os.path.join(folder, "damaged.pkg"), bytes(damaged))
@@ -90,6 +93,14 @@ def main():
             if verified:
                 check_file(f"verify {name}", verified["file"], "valid", "launcher", machine)
                 check_entries(f"verify {name}", verified["file"]["entries"])
+        for name, state, code in (("signed.exe", "whole", 0), ("cut.exe", "cut_short", 12)):
+            verified = run("verify", "--json", name)
+            if verified:
+                signature = verified["file"]["signature"]
+                check(verified["exit_code"] == code and signature["table_state"] == state
+                      and signature["signed"] == (code == 0) and signature["covers_package"] == (code == 0)
+                      and (signature["table_problem"] is None) == (code == 0),
+                      f"verify {name}: table_state {signature['table_state']}, signed {signature['signed']}")
         for name, verdict in (("damaged.pkg", "damaged"), ("missing.pkg", "not_read")):
             refused = run("verify", "--json", name)
             if refused:

@@ -11,18 +11,21 @@ Usage: verify_verdicts.py --maker make_package.py -- TOOL-COMMAND...
 """
 
 import os
+import struct
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import PE32_PLUS, certificate_entry, launcher_image, sign_image  # noqa: E402
+from pe_image import PE32_PLUS, certificate_entry, launcher_image, security_entry_at, sign_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 VALID = "package valid"
 DAMAGED = "no package, or the package is damaged: "
 NOT_LAUNCHER = ("the package is valid, but what stands before it is no complete 32-bit Windows executable: ")
 NO_START = "; no machine can start this file"
+BROKEN = "the package is valid, but the signature is not whole: "
+CHECK_FAILS = "; a signature check fails on this file"
 NOT_MZ = "it does not start with 'MZ', as every Windows executable does"
 IMAGE = launcher_image(0x3000)
 IMAGE64 = launcher_image(0x3000, magic=PE32_PLUS)  # the launcher's 64-bit test build
@@ -39,6 +42,14 @@ def make_files(maker, folder):
     write(path("launcher64.exe"), IMAGE64)
     write(path("with64.exe"), IMAGE64 + package)
     write(path("signed64.exe"), sign_image(IMAGE64 + package, certificate_entry(b"\x30" * 1500)))
+    signed = sign_image(IMAGE + package, certificate_entry(b"\x30" * 1500))
+    table_at = len(IMAGE + package)
+    write(path("cut-at-table.exe"), signed[:table_at])
+    write(path("cut-in-table.exe"), signed[:table_at + 700])
+    outside = bytearray(signed)
+    struct.pack_into("<I", outside, security_entry_at(outside), len(signed) + 1000)
+    write(path("points-outside.exe"), bytes(outside))
+    write(path("malformed.exe"), sign_image(IMAGE + package, certificate_entry(b"\x30" * 64, revision=0x0300)))
     write(path("arm64.exe"), launcher_image(0x3000, machine=0xAA64, magic=PE32_PLUS) + package)
     write(path("with.exe"), IMAGE + package)
     write(path("text.txt"), b"#!/bin/sh\necho no program\n")
@@ -55,6 +66,7 @@ def make_files(maker, folder):
 
 
 def cases(body):
+    image_end = len(IMAGE) + 88 + body  # where a signature's table starts
     # command, exit code, the line (a line starting "~" need only start with the rest)
     return [
         (["verify", "valid.pkg"], 0, f"valid.pkg: {VALID}"),
@@ -68,6 +80,18 @@ def cases(body):
          f"the certificate table starts at byte {len(IMAGE64) + body + 88})"),
         (["verify", "arm64.exe"], 8,
          f"arm64.exe: {NOT_LAUNCHER.replace('32-bit', '64-bit')}it is built for ARM64, not for x64{NO_START}"),
+        (["verify", "cut-at-table.exe"], 12,
+         f"cut-at-table.exe: {BROKEN}the certificate table should start at byte {image_end}, where the file ends: "
+         f"none of it is left (a signed file cut short?){CHECK_FAILS}"),
+        (["check", "cut-in-table.exe"], 12,
+         f"cut-in-table.exe: {BROKEN}the certificate table runs from byte {image_end} to byte {image_end + 1512}, "
+         f"beyond byte {image_end + 700}, where the file ends (a signed file cut short?){CHECK_FAILS}"),
+        (["verify", "points-outside.exe"], 12,
+         f"points-outside.exe: {BROKEN}the certificate directory points at byte {image_end + 1512 + 1000}, beyond "
+         f"byte {image_end + 1512}, where the file ends{CHECK_FAILS}"),
+        (["verify", "malformed.exe"], 12,
+         f"malformed.exe: {BROKEN}the certificate table's entry at byte {image_end} is no well-formed WIN_CERTIFICATE "
+         f"(length 72, revision 0x0300, type 2) within the table, which ends at byte {image_end + 72}{CHECK_FAILS}"),
         (["verify", "text.exe"], 8, f"text.exe: {NOT_LAUNCHER}{NOT_MZ}{NO_START}"),
         (["append", "text.txt", "valid.pkg", "out.exe"], 1,
          f"linkmoor-pack: 'text.txt' is no complete 32-bit Windows executable: {NOT_MZ}"),
