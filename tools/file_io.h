@@ -52,6 +52,29 @@ struct ByteSpan {
 // interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows).
 std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace);
 
+// While an object of this class lives, an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break,
+// closing the console) does not end the program at once: it is noted, a WriteFileWhole in
+// progress stops (removing its temporary file) with an error, and the command removes what it
+// wrote and then calls EndByInterrupt. One command at a time uses it.
+class CInterruptDeferral {
+public:
+    CInterruptDeferral();
+    ~CInterruptDeferral();
+    CInterruptDeferral(const CInterruptDeferral&) = delete;
+    CInterruptDeferral& operator=(const CInterruptDeferral&) = delete;
+};
+
+// The end of a write stopped by a deferred interrupt ("cannot write 'PATH': interrupted").
+inline constexpr char kInterruptedWord[] = "interrupted";
+
+// The interrupt that came while a CInterruptDeferral lived, in words ("SIGINT", "Ctrl+C"), or
+// empty when none came.
+std::string PendingInterrupt();
+
+// Ends the process the way the pending interrupt would have (by the signal on POSIX, with
+// STATUS_CONTROL_C_EXIT on Windows).
+[[noreturn]] void EndByInterrupt();
+
 // Writes the pieces to standard output as they are (no line-end translation).
 std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
 

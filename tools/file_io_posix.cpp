@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -50,13 +51,40 @@ mode_t CreationMode() {
 // program the way the signal would have. Only async-signal-safe calls happen in the handler.
 char g_temporary[PATH_MAX];
 volatile sig_atomic_t g_hasTemporary = 0;
+// While a command defers interrupts, the handler only notes the signal.
+volatile sig_atomic_t g_deferring = 0;
+volatile sig_atomic_t g_pendingSignal = 0;
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// Writes go in pieces of at most this size, so a deferred interrupt stops a large one soon.
+constexpr size_t kWriteChunk = 1 << 20;
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
+    if (g_deferring) {
+        g_pendingSignal = signal;
+        return;
+    }
     if (g_hasTemporary) ::unlink(g_temporary);
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
+
+// Holds the interrupts back for a scope: a signal between creating the temporary file and naming
+// it to the handler would leave the file behind.
+class CInterruptsBlocked {
+public:
+    CInterruptsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : kInterrupts) sigaddset(&set, signal);
+        ::sigprocmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~CInterruptsBlocked() { ::sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
+    CInterruptsBlocked(const CInterruptsBlocked&) = delete;
+    CInterruptsBlocked& operator=(const CInterruptsBlocked&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 void InstallInterruptCleanup() {
     static bool installed = false;
@@ -92,7 +120,9 @@ std::string WritePieces(int fd, const std::vector<ByteSpan>& pieces, const std::
     for (const ByteSpan& piece : pieces) {
         size_t done = 0;
         while (done < piece.size) {
-            ssize_t put = ::write(fd, piece.data + done, piece.size - done);
+            if (g_pendingSignal) return "cannot write '" + path + "': " + kInterruptedWord;
+            const size_t want = piece.size - done < kWriteChunk ? piece.size - done : kWriteChunk;
+            ssize_t put = ::write(fd, piece.data + done, want);
             if (put < 0 && errno == EINTR) continue;
             if (put < 0) return Describe("cannot write", path, errno);
             done += static_cast<size_t>(put);
@@ -134,6 +164,32 @@ private:
 };
 
 }  // namespace
+
+CInterruptDeferral::CInterruptDeferral() {
+    InstallInterruptCleanup();
+    g_pendingSignal = 0;
+    g_deferring = 1;
+}
+
+CInterruptDeferral::~CInterruptDeferral() { g_deferring = 0; }
+
+std::string PendingInterrupt() {
+    switch (g_pendingSignal) {
+        case 0: return {};
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+    }
+    return "signal " + std::to_string(int(g_pendingSignal));
+}
+
+void EndByInterrupt() {
+    const int signal = g_pendingSignal ? int(g_pendingSignal) : SIGINT;
+    g_deferring = 0;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    ::_exit(128 + signal);  // only when the signal is blocked
+}
 
 PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
 
@@ -191,9 +247,11 @@ std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>&
     std::string temp = JoinPath(FolderOf(path), ".linkmoor-pack-XXXXXX");
     std::string error;
     {
+        std::optional<CInterruptsBlocked> blocked(std::in_place);
         CFd fd(::mkstemp(temp.data()));
         if (fd.Get() < 0) return Describe("cannot create a temporary file beside", path, errno);
         CTemporaryRegistration registration(temp);
+        blocked.reset();
         error = WritePieces(fd.Get(), pieces, path);
         if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
         if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);

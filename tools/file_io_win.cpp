@@ -47,7 +47,9 @@ std::string WritePieces(HANDLE file, const std::vector<ByteSpan>& pieces, const 
     for (const ByteSpan& piece : pieces) {
         size_t done = 0;
         while (done < piece.size) {
-            DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 24));
+            if (!PendingInterrupt().empty()) return "cannot write '" + path + "': " + kInterruptedWord;
+            // In pieces of 1 MiB, so a deferred interrupt stops a large write soon.
+            DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 20));
             DWORD put = 0;
             if (!::WriteFile(file, piece.data + done, want, &put, nullptr) || put == 0)
                 return Describe("cannot write", path, ::GetLastError());
@@ -87,6 +89,14 @@ public:
         m_path.clear();
     }
 
+    // While deferring, the handler notes the event and waits for the command to end the process
+    // (EndByInterrupt) after removing what it wrote.
+    void Defer(bool on) {
+        ::InterlockedExchange(&m_pending, 0);
+        ::InterlockedExchange(&m_deferring, on ? 1 : 0);
+    }
+    LONG Pending() { return ::InterlockedCompareExchange(&m_pending, 0, 0); }
+
 private:
     // The lock, held for a scope.
     class CHeld {
@@ -105,16 +115,26 @@ private:
         ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     }
 
-    static BOOL WINAPI OnConsoleEvent(DWORD) {
+    static BOOL WINAPI OnConsoleEvent(DWORD event) {
         CInterruptCleanup& self = Instance();
+        if (::InterlockedCompareExchange(&self.m_deferring, 0, 0)) {
+            ::InterlockedExchange(&self.m_pending, LONG(event) + 1);
+            ::Sleep(kCleanupWait);  // the process ends meanwhile; if not, the default handler ends it
+            return FALSE;
+        }
         CHeld held(self.m_lock);
         if (!self.m_path.empty()) ::DeleteFileW(self.m_path.c_str());
         self.m_path.clear();
         return FALSE;  // the default handler ends the process
     }
 
+    // Windows gives a handler of CTRL_CLOSE_EVENT about five seconds.
+    static constexpr DWORD kCleanupWait = 4000;
+
     CRITICAL_SECTION m_lock;
     std::wstring m_path;
+    volatile LONG m_deferring = 0;
+    volatile LONG m_pending = 0;  // the console event + 1, or 0
 };
 
 // UTF-8 text to a console through WriteConsoleW; a character whose bytes are split between two
@@ -197,6 +217,25 @@ void UseBufferFor(DWORD standardHandle, std::ostream& stream, const char* name) 
 }
 
 }  // namespace
+
+CInterruptDeferral::CInterruptDeferral() { CInterruptCleanup::Instance().Defer(true); }
+
+CInterruptDeferral::~CInterruptDeferral() { CInterruptCleanup::Instance().Defer(false); }
+
+std::string PendingInterrupt() {
+    switch (CInterruptCleanup::Instance().Pending()) {
+        case 0: return {};
+        case CTRL_C_EVENT + 1: return "Ctrl+C";
+        case CTRL_BREAK_EVENT + 1: return "Ctrl+Break";
+        case CTRL_CLOSE_EVENT + 1: return "the console closing";
+    }
+    return "the session ending";
+}
+
+void EndByInterrupt() {
+    // The code Windows' own Ctrl+C handling ends a console program with.
+    ::ExitProcess(STATUS_CONTROL_C_EXIT);
+}
 
 PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
 

@@ -55,6 +55,8 @@ std::string CheckTarget(const std::string& target, bool force, const std::string
     return error;
 }
 
+inline constexpr char kInterruptedBy[] = "interrupted by ";
+
 // An extract that stopped part way: removes the files it created (and DIR, when it made it and
 // it is empty again) and says what is left.
 int FailExtract(std::ostream& err, const std::string& error, const std::string& folder, bool folderCreated,
@@ -65,10 +67,11 @@ int FailExtract(std::ostream& err, const std::string& error, const std::string& 
         if (RemoveFile(path)) ++removed;
         else kept += (kept.empty() ? "" : ", ") + path;
     }
-    if (folderCreated) RemoveEmptyFolder(folder);
+    const bool folderRemoved = folderCreated && RemoveEmptyFolder(folder);
     std::string message = error + "; extract stopped after writing " + std::to_string(created.size() + replaced.size()) +
                           " of " + std::to_string(total) + " entries into " + folder;
     if (!created.empty()) message += "; the " + std::to_string(removed) + " new files it wrote were removed";
+    if (folderRemoved) message += "; the folder it created was removed";
     if (!kept.empty()) message += "; these could not be removed: " + kept;
     if (!replaced.empty()) {
         message += "; " + std::to_string(replaced.size()) + " files that existed were replaced and keep the contents "
@@ -128,6 +131,8 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
             return Fail(err, "entries '" + clash.first->second + "' and '" + name +
                                  "' differ only in letter case: on Windows they would be one file; nothing extracted");
     }
+    // From here an interrupt ends the extract as a failure does: what this run wrote goes.
+    CInterruptDeferral deferral;
     bool folderCreated = false;
     std::string error = CreateFolder(folder, &folderCreated);
     if (!error.empty()) return Fail(err, error);
@@ -162,8 +167,14 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
         } else {
             error = WriteFileWhole(target, {{entry.data.get(), entry.size}}, replace);
         }
+        if (error.empty()) (replace ? replaced : created).push_back(target);
+        const std::string interrupt = PendingInterrupt();
+        if (!interrupt.empty()) {
+            FailExtract(err, kInterruptedBy + interrupt, folder, folderCreated, entries.size(), created, replaced);
+            err.flush();
+            EndByInterrupt();
+        }
         if (!error.empty()) return FailExtract(err, error, folder, folderCreated, entries.size(), created, replaced);
-        (replace ? replaced : created).push_back(target);
     }
     out << packagePath << ": " << entries.size() << " entries extracted into " << folder << "\n";
     return kExitOk;
