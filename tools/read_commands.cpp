@@ -57,6 +57,22 @@ std::string CheckTarget(const std::string& target, bool force, const std::string
 
 inline constexpr char kInterruptedBy[] = "interrupted by ";
 
+// The entries whose names no Windows folder can hold (extract refuses such a package), each with
+// the reason, in index order.
+std::vector<std::pair<std::string, std::string>> UnwritableNames(const CPackedTools& reader) {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const auto& [name, entry] : reader.m_files) {
+        std::string why = WhyNotPlainName(name);
+        if (!why.empty()) names.emplace_back(name, std::move(why));
+    }
+    return names;
+}
+
+// "warning: entry name 'NAME' WHY: extract refuses this package"
+std::string NameProblemLine(const std::string& name, const std::string& why) {
+    return "warning: entry name '" + name + "' " + why + ": extract refuses this package";
+}
+
 // An extract that stopped part way: removes the files it created (and DIR, when it made it and
 // it is empty again) and says what is left.
 int FailExtract(std::ostream& err, const std::string& error, const std::string& folder, bool folderCreated,
@@ -186,6 +202,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (!file.Valid()) return WriteRefusal(line.command, file, file.ExitCode(true), line.json, out, err);
 
     const CheckResult result = CheckPackage(*file.reader);
+    const std::vector<std::pair<std::string, std::string>> names = UnwritableNames(*file.reader);
     std::string summary = CheckSummary(result.counts);
     int exitCode = CheckExitCode(result.counts);
     const std::string machines = MachinesVerdict(result.counts);
@@ -210,12 +227,21 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         WriteFileObject(json, file, true);
         json.Key("check");
         WriteCheckObject(json, result);
+        json.Key("unwritable_names").BeginArray();
+        for (const auto& [name, why] : names) {
+            json.BeginObject();
+            json.Member("name", name);
+            json.Member("problem", why);
+            json.EndObject();
+        }
+        json.EndArray();
         json.Key("memory");
         WriteMemoryObject(json, need);
         json.EndObject();
         return exitCode;
     }
     WriteCheckReport(result, out);
+    for (const auto& [name, why] : names) out << file.path << ": " << NameProblemLine(name, why) << "\n";
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     if (SignatureBroken(file.signature)) out << file.BrokenSignatureLine() << "\n";

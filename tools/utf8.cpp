@@ -39,4 +39,15 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
+size_t Utf16Length(const std::string& text) {
+    constexpr size_t kSurrogatePairSequence = 4;  // the UTF-8 length of a character above U+FFFF
+    size_t units = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8SequenceAt(text, at);
+        units += length == kSurrogatePairSequence ? 2 : 1;
+        at += length == 0 ? 1 : length;
+    }
+    return units;
+}
+
 }  // namespace linkmoor::tools

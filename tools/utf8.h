@@ -13,4 +13,8 @@ size_t Utf8SequenceAt(const std::string& text, size_t at);
 
 bool IsUtf8(const std::string& text);
 
+// The number of UTF-16 units the UTF-8 `text` becomes (a character above U+FFFF takes two);
+// a byte that starts no well-formed sequence counts as one.
+size_t Utf16Length(const std::string& text);
+
 }  // namespace linkmoor::tools

@@ -29,6 +29,18 @@ TEST(EntryNames, PlainNamesAreAcceptedAndPathsRefused) {
     };
     for (const Case& c : cases) EXPECT_EQ(WhyNotPlainName(c.name).empty(), c.plain) << "'" << c.name << "'";
     EXPECT_FALSE(WhyNotPlainName(std::string("a\0b", 3)).empty());
+
+    // Windows takes 255 UTF-16 units per name; a character above U+FFFF takes two of them.
+    std::string packages, accents;
+    for (int i = 0; i < 127; ++i) packages += "\xF0\x9F\x93\xA6";  // U+1F4E6
+    for (int i = 0; i < 255; ++i) accents += "\xC3\xA9";
+    const std::pair<std::string, bool> lengths[] = {
+        {std::string(255, 'a'), true}, {std::string(256, 'a'), false}, {packages + "a", true},
+        {packages + "ab", false},      {accents, true},                  {accents + "a", false},
+    };
+    for (const auto& [name, plain] : lengths) EXPECT_EQ(WhyNotPlainName(name).empty(), plain) << name.size();
+    EXPECT_EQ(WhyNotPlainName(std::string(256, 'a')),
+              "is 256 UTF-16 units long; Windows takes at most 255 in a file name");
 }
 
 TEST(EntryNames, SpecsSplitAtTheLastEquals) {

@@ -201,7 +201,8 @@ TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFold
     EXPECT_EQ(records[0].first, "one");
     EXPECT_EQ(records[1].first, "second");
 
-    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\n";
+    const std::string longName(256, 'n');
+    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\nin/two=" + longName + "\n";
     Write("lists/bad.lst", Bytes(bad.begin(), bad.end()));
     Result refused = Run({"create", "--list", "@lists/bad.lst", "@out2.pkg", "@lists/in/two=one"});
     EXPECT_EQ(refused.code, 1);
@@ -214,6 +215,8 @@ TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFold
                      "make them one file\n" +
               list + ":5: entry name 'sub/x' holds a path separator\n" +
               list + ":6: entry name 'one' is given twice (first at " + list + ":1)\n" +
+              list + ":7: entry name '" + longName + "' is 256 UTF-16 units long; Windows takes at most 255 in a "
+                     "file name\n" +
               "linkmoor-pack: entry name 'one' is given twice (first at " + list + ":1)\n");
     EXPECT_FALSE(Exists("out2.pkg"));
 }
@@ -697,9 +700,10 @@ TEST_F(PackTool, ExtractChecksEveryTargetBeforeWritingAny) {
 }
 
 TEST_F(PackTool, AFailedExtractRemovesWhatItWroteAndSaysSo) {
-    // The third entry's name is too long for any file system: the first two are written, then
-    // the third fails.
-    const std::string longName(300, 'z');
+    // The third entry's name is 128 UTF-16 units, which Windows takes, but 384 bytes of UTF-8,
+    // more than a Linux file system takes: the first two are written, then the third fails.
+    std::string longName;
+    for (int i = 0; i < 128; ++i) longName += "\xE2\x82\xAC";  // U+20AC
     Write("p.pkg", package::BuildPackage({{"a", {1}}, {"b", {2}}, {longName, {3}}}, 3).bytes);
     fs::create_directory(m_dir / "old");
     Write("old/b", {9});

@@ -24,6 +24,7 @@ VALID = "package valid"
 DAMAGED = "no package, or the package is damaged: "
 NOT_LAUNCHER = ("the package is valid, but what stands before it is no complete 32-bit Windows executable: ")
 NO_START = "; no machine can start this file"
+LONG = "is 256 UTF-16 units long; Windows takes at most 255 in a file name"
 BROKEN = "the package is valid, but the signature is not whole: "
 CHECK_FAILS = "; a signature check fails on this file"
 NOT_MZ = "it does not start with 'MZ', as every Windows executable does"
@@ -59,6 +60,8 @@ def make_files(maker, folder):
     flipped = bytearray(IMAGE + package)
     flipped[-100] ^= 0x01
     write(path("flipped.exe"), bytes(flipped))
+    subprocess.run([sys.executable, maker, path("long.pkg"), "--key", "7", "n" * 256 + ":text=x", "a:text=y"],
+                   check=True)
     write(path("empty.bin"), b"")
     write(path("a"), b"contents a")
     write(path("b"), b"contents b")
@@ -100,7 +103,10 @@ def cases(body):
          f"where the package starts: the executable is cut short{NO_START}"),
         (["check", "valid.pkg"], 9,
          "valid.pkg: check failed: a package without a launcher, which no machine can start; appended to the "
-         "launcher: 6 of 6 machines would stop (errors 48, warnings 12, unused 3)"),
+         "launcher: 6 of 6 machines would stop (errors 6, warnings 0, unused 3)"),
+        # A name no Windows folder holds, in a package made elsewhere.
+        (["check", "long.pkg"], 9, f"long.pkg: warning: entry name '{'n' * 256}' {LONG}: extract refuses this package"),
+        (["extract", "long.pkg", "out"], 1, f"linkmoor-pack: entry name '{'n' * 256}' {LONG}: nothing extracted"),
         (["verify", "launcher.exe"], 1, f"launcher.exe: {DAMAGED}no package header anywhere in the file"),
         (["verify", "download.exe"], 1,
          f"download.exe: {DAMAGED}the package is cut short: its header counts {body} bytes of body, the file holds "
