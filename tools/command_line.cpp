@@ -139,16 +139,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const bool inlineValue = equals != std::string::npos;
-        if (name == "--force" || name == "--json" || name == "--help" || name == "-h") {
+        static const struct {
+            const char* name;
+            bool CommandLine::*flag;
+        } kFlags[] = {{"--force", &CommandLine::force}, {"--json", &CommandLine::json},
+                      {"--quiet", &CommandLine::quiet}, {"--strict", &CommandLine::strict},
+                      {"--help", &CommandLine::help},   {"-h", &CommandLine::help}};
+        bool flag = false;
+        for (const auto& known : kFlags) {
+            if (name != known.name) continue;
             if (inlineValue) {
                 line.error = name + " takes no value";
                 return line;
             }
-            if (name == "--force") line.force = true;
-            else if (name == "--json") line.json = true;
-            else line.help = true;
-            continue;
+            line.*known.flag = flag = true;
         }
+        if (flag) continue;
         if (name != "--key" && name != "--list") {
             line.error = "unknown option '" + arg + "'";
             return line;
@@ -173,8 +179,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         line.error = "--key and --list belong to create";
     else if (line.force && !OneOf(line.command, {"create", "append", "extract"}))
         line.error = "--force belongs to create, append and extract";
-    else if (line.json && !OneOf(line.command, {"list", "verify", "check", "diff"}))
-        line.error = "--json belongs to list, verify, check and diff";
+    else if (line.json && line.command == "explain")
+        line.error = "--json belongs to create, append, verify, list, extract, check and diff";
+    else if (line.strict && !OneOf(line.command, {"create", "append", "check"}))
+        line.error = "--strict belongs to create, append and check, the commands that warn";
+    else if (line.json && isCreate && !line.operands.empty() && line.operands[0] == kStandardStream)
+        line.error = "--json writes its document on standard output, where create '-' writes the package";
     for (size_t i = isCreate ? 1 : 0; line.error.empty() && i < line.operands.size(); ++i)
         if (line.operands[i] == kStandardStream)
             line.error = "'-' stands for standard output as create's OUT and for standard input after --list only "

@@ -29,6 +29,10 @@ struct FileFacts {
 };
 FileFacts ExamineFile(const std::string& path);
 
+// The system's words for why the file at `path` cannot be opened for reading ("Permission
+// denied"), or empty when it opens.
+std::string OpenProblem(const std::string& path);
+
 // The size of the file at `path` in bytes.
 std::string GetFileSize(const std::string& path, uint64_t& size);
 

@@ -209,6 +209,11 @@ FileFacts ExamineFile(const std::string& path) {
     return facts;
 }
 
+std::string OpenProblem(const std::string& path) {
+    CFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.Get() < 0 ? std::strerror(errno) : std::string();
+}
+
 std::string GetFileSize(const std::string& path, uint64_t& size) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return Describe("cannot open", path, errno);

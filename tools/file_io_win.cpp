@@ -263,6 +263,11 @@ FileFacts ExamineFile(const std::string& path) {
     return facts;
 }
 
+std::string OpenProblem(const std::string& path) {
+    UniqueFile file = OpenForReading(path);
+    return file ? std::string() : Describe(::GetLastError());
+}
+
 std::string GetFileSize(const std::string& path, uint64_t& size) {
     if (GetPathKind(path) == PathKind::kFolder) return "'" + path + "' is not a file";
     UniqueFile file = OpenForReading(path);

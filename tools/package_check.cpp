@@ -9,6 +9,7 @@
 #include "diagnostics/raising_places.h"
 #include "package/packed_tools.h"
 #include "run/module_table.h"
+#include "tools/utf8.h"
 
 namespace linkmoor::tools {
 
@@ -105,7 +106,7 @@ void WriteCheckReport(const CheckResult& result, std::ostream& out) {
             }
         }
     }
-    for (const std::string& name : result.unused) out << "unused " << name << "\n";
+    for (const std::string& name : result.unused) out << "unused " << ShownName(name) << "\n";
 }
 
 }  // namespace linkmoor::tools

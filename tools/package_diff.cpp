@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "package/pe_headers.h"
+#include "tools/utf8.h"
 
 namespace linkmoor::tools {
 
@@ -98,10 +99,10 @@ void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostrea
         switch (d.change) {
             case EntryChange::kSame: break;
             case EntryChange::kChanged:
-                out << "changed " << d.name << ": " << d.older->size << " -> " << d.newer->size << " bytes\n";
+                out << "changed " << ShownName(d.name) << ": " << d.older->size << " -> " << d.newer->size << " bytes\n";
                 break;
-            case EntryChange::kAdded: out << "added " << d.name << ": " << d.newer->size << " bytes\n"; break;
-            case EntryChange::kRemoved: out << "removed " << d.name << ": " << d.older->size << " bytes\n"; break;
+            case EntryChange::kAdded: out << "added " << ShownName(d.name) << ": " << d.newer->size << " bytes\n"; break;
+            case EntryChange::kRemoved: out << "removed " << ShownName(d.name) << ": " << d.older->size << " bytes\n"; break;
         }
     }
 }

@@ -43,7 +43,10 @@ PackageFile OpenPackageFile(const std::string& path, bool verifyOnly) {
     if (file.reader->m_status == kPackageOk) LoadPackageFile(*file.reader, path, verifyOnly ? 1 : 0);
     file.status = file.reader->m_status;
     if (file.status == kPackageNotRead || file.status == kPackageNoMemory) {
-        if (file.status == kPackageNotRead) file.reason = "the reader could not read it whole";
+        if (file.status == kPackageNotRead) {
+            file.reason = OpenProblem(path);
+            if (file.reason.empty()) file.reason = "the reader could not read it whole";
+        }
         return file;
     }
     if (file.status != kPackageOk && file.status != kPackageDamaged) return file;

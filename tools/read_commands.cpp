@@ -10,6 +10,7 @@
 #include "tools/package_check.h"
 #include "tools/package_diff.h"
 #include "tools/package_file.h"
+#include "tools/utf8.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -70,7 +71,7 @@ std::vector<std::pair<std::string, std::string>> UnwritableNames(const CPackedTo
 
 // "warning: entry name 'NAME' WHY: extract refuses this package"
 std::string NameProblemLine(const std::string& name, const std::string& why) {
-    return "warning: entry name '" + name + "' " + why + ": extract refuses this package";
+    return "warning: entry name '" + ShownName(name) + "' " + why + ": extract refuses this package";
 }
 
 // An extract that stopped part way: removes the files it created (and DIR, when it made it and
@@ -100,7 +101,7 @@ int FailExtract(std::ostream& err, const std::string& error, const std::string& 
 }  // namespace
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "verify needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     // The JSON document lists the entries, so the index is kept.
     const PackageFile file = OpenPackageFile(line.operands[0], !line.json);
     const int exitCode = file.ExitCode(true);
@@ -116,7 +117,7 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "list needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     const PackageFile file = OpenPackageFile(line.operands[0], false);
     const int exitCode = file.ExitCode(false);
     if (!file.Valid()) return WriteRefusal(line.command, file, exitCode, line.json, out, err);
@@ -125,12 +126,12 @@ int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
                           file.path + ": " + std::to_string(file.reader->m_files.size()) + " entries", file, true);
         return exitCode;
     }
-    for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << name << "\n";
+    for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << ShownName(name) << "\n";
     return exitCode;
 }
 
 int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 2) return Usage(err, line, "extract needs FILE DIR");
+    if (line.operands.size() != 2) return WrongOperands(err, line, 2, "FILE DIR");
     const std::string& packagePath = line.operands[0];
     const std::string& folder = line.operands[1];
     const PackageFile file = OpenPackageFile(packagePath, false);
@@ -141,10 +142,10 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::map<std::string, std::string> byFoldedName;
     for (const auto& [name, entry] : entries) {
         const std::string why = WhyNotPlainName(name);
-        if (!why.empty()) return Fail(err, "entry name '" + name + "' " + why + ": nothing extracted");
+        if (!why.empty()) return Fail(err, "entry name '" + ShownName(name) + "' " + why + ": nothing extracted");
         const auto clash = byFoldedName.emplace(FoldedName(name), name);
         if (!clash.second)
-            return Fail(err, "entries '" + clash.first->second + "' and '" + name +
+            return Fail(err, "entries '" + ShownName(clash.first->second) + "' and '" + ShownName(name) +
                                  "' differ only in letter case: on Windows they would be one file; nothing extracted");
     }
     // From here an interrupt ends the extract as a failure does: what this run wrote goes.
@@ -197,7 +198,7 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
 }
 
 int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "check needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     const PackageFile file = OpenPackageFile(line.operands[0], false);
     if (!file.Valid()) return WriteRefusal(line.command, file, file.ExitCode(true), line.json, out, err);
 
@@ -220,6 +221,12 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         exitCode = kExitSignatureBroken;
     }
     const MemoryNeed need = MemoryNeedOf(file.bytes.size(), *file.reader);
+    const std::string warning = MemoryWarning(need, "'" + file.path + "'");
+    const bool warned = result.counts.warnings > 0 || !names.empty() || !warning.empty();
+    if (line.strict && warned && exitCode == kExitOk) {
+        summary = "check failed (--strict: warnings are errors): " + machines;
+        exitCode = kExitStrictWarning;
+    }
     if (line.json) {
         CJsonWriter json(out);
         BeginDocument(json, line.command, exitCode, file.path + ": " + summary);
@@ -245,14 +252,13 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     if (SignatureBroken(file.signature)) out << file.BrokenSignatureLine() << "\n";
-    const std::string warning = MemoryWarning(need, "'" + file.path + "'");
-    if (!warning.empty()) err << kProgram << warning << "\n";
+    Warn(err, line, warning);
     out << file.path << ": " << summary << "\n";
     return exitCode;
 }
 
 int RunDiff(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 2) return Usage(err, line, "diff needs OLD NEW");
+    if (line.operands.size() != 2) return WrongOperands(err, line, 2, "OLD NEW");
     const PackageFile older = OpenPackageFile(line.operands[0], false);
     const PackageFile newer = older.Valid() ? OpenPackageFile(line.operands[1], false) : PackageFile();
     const PackageFile& refused = older.Valid() ? newer : older;

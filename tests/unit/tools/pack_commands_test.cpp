@@ -749,7 +749,16 @@ TEST_F(PackTool, HelpVersionAndUsageErrors) {
         {{}, "linkmoor-pack: no command given (see 'linkmoor-pack --help')"},
         {{"pack"}, "linkmoor-pack: unknown command 'pack' (see 'linkmoor-pack --help')"},
         {{"verify"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
-        {{"verify", "a", "b"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
+        {{"verify", "a", "b"},
+         "linkmoor-pack: 'b' is one operand too many: verify takes FILE (see 'linkmoor-pack verify --help')"},
+        {{"append", "e", "p", "o", "x"}, "linkmoor-pack: 'x' is one operand too many: append takes EXE PACKAGE OUT "
+                                         "(see 'linkmoor-pack append --help')"},
+        {{"help", "bogus"},
+         "linkmoor-pack: no help on 'bogus': it is no command of linkmoor-pack (see 'linkmoor-pack --help')"},
+        {{"help", "create", "extra"}, "linkmoor-pack: 'extra' is one operand too many: help takes at most one COMMAND "
+                                      "(see 'linkmoor-pack --help')"},
+        {{"--version", "--json"}, "linkmoor-pack: '--json' is one operand too many: --version takes nothing after it "
+                                  "(see 'linkmoor-pack --help')"},
         {{"extract", "a"}, "linkmoor-pack: extract needs FILE DIR (see 'linkmoor-pack extract --help')"},
         {{"create", "--key", "x", "o"},
          "linkmoor-pack: --key takes 0 to 255 or 0x00 to 0xff, not 'x' (see 'linkmoor-pack create --help')"},
