@@ -54,7 +54,14 @@ struct ByteSpan {
 // to `path` at the end, replacing an existing file only when `replace` is set. On any failure the
 // temporary file is removed: no partial output is ever left behind, also when the program is
 // interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows).
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace);
+// `executableBits` (POSIX permission bits 0111) are set on the output as far as the umask lets
+// them; Windows has none.
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace,
+                           uint32_t executableBits = 0);
+
+// The executable bits (0111) of the file at `path`; 0 where it has none or cannot be examined,
+// always on Windows.
+uint32_t ExecutableBits(const std::string& path);
 
 // While an object of this class lives, an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break,
 // closing the console) does not end the program at once: it is noted, a WriteFileWhole in

@@ -41,10 +41,11 @@ private:
     int m_fd;
 };
 
-mode_t CreationMode() {
+// The permissions a new file gets, as open(2) would give them: `bits` less the umask.
+mode_t CreationMode(mode_t bits) {
     mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
+    return bits & ~mask;
 }
 
 // The temporary output being written, for the signal handler: it removes the file and ends the
@@ -248,7 +249,13 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
+uint32_t ExecutableBits(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? uint32_t(st.st_mode & 0111) : 0;
+}
+
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace,
+                           uint32_t executableBits) {
     std::string temp = JoinPath(FolderOf(path), ".linkmoor-pack-XXXXXX");
     std::string error;
     {
@@ -258,7 +265,8 @@ std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>&
         CTemporaryRegistration registration(temp);
         blocked.reset();
         error = WritePieces(fd.Get(), pieces, path);
-        if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
+        const mode_t mode = CreationMode(0666 | (mode_t(executableBits) & 0111));
+        if (error.empty() && ::fchmod(fd.Get(), mode) != 0) error = Describe("cannot write", path, errno);
         if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);
         if (fd.Close() != 0 && error.empty()) error = Describe("cannot write", path, errno);
         if (error.empty()) {

@@ -324,7 +324,10 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
+// Windows marks no file executable: a program is one by its name and contents.
+uint32_t ExecutableBits(const std::string&) { return 0; }
+
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace, uint32_t) {
     CInterruptCleanup& cleanup = CInterruptCleanup::Instance();
     wchar_t temp[MAX_PATH] = {};
     if (!::GetTempFileNameW(Wide(FolderOf(path)).c_str(), L"lmp", 0, temp))

@@ -11,6 +11,7 @@
 #include "tools/package_diff.h"
 #include "tools/package_file.h"
 #include "tools/utf8.h"
+#include "tools/write_record.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -130,7 +131,9 @@ int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return exitCode;
 }
 
-int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
+namespace {
+
+int Extract(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
     if (line.operands.size() != 2) return WrongOperands(err, line, 2, "FILE DIR");
     const std::string& packagePath = line.operands[0];
     const std::string& folder = line.operands[1];
@@ -184,7 +187,12 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
         } else {
             error = WriteFileWhole(target, {{entry.data.get(), entry.size}}, replace);
         }
-        if (error.empty()) (replace ? replaced : created).push_back(target);
+        if (error.empty()) {
+            (replace ? replaced : created).push_back(target);
+            record.entries.push_back(RecordEntry(name, entry.data.get(), entry.size));
+            record.entries.back().target = target;
+            record.entries.back().replaced = replace;
+        }
         const std::string interrupt = PendingInterrupt();
         if (!interrupt.empty()) {
             FailExtract(err, kInterruptedBy + interrupt, folder, folderCreated, entries.size(), created, replaced);
@@ -193,8 +201,16 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
         }
         if (!error.empty()) return FailExtract(err, error, folder, folderCreated, entries.size(), created, replaced);
     }
+    record.written = true;
+    record.output = folder;
     out << packagePath << ": " << entries.size() << " entries extracted into " << folder << "\n";
     return kExitOk;
+}
+
+}  // namespace
+
+int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Extract, line, out, err);
 }
 
 int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {

@@ -14,6 +14,7 @@
 #include "tools/package_diagnosis.h"
 #include "tools/package_file.h"
 #include "tools/utf8.h"
+#include "tools/write_record.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -176,7 +177,9 @@ MemoryNeed NeedOf(uint64_t fileSize, const std::vector<package::PackageInput>& e
 
 }  // namespace
 
-int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
+namespace {
+
+int Create(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
     if (line.operands.empty()) return Usage(err, line, "create needs OUT");
     const std::string& output = line.operands[0];
     const bool toStandardOutput = output == kStandardStream;
@@ -220,6 +223,11 @@ int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::vector<ByteSpan> pieces = {{package.bytes.data(), package.bytes.size()}};
     const std::string error = toStandardOutput ? WriteStandardOutput(pieces) : WriteFileWhole(output, pieces, line.force);
     if (!error.empty()) return Fail(err, error);
+    record.written = true;
+    record.keyByte = key;
+    RecordOutput(record, output, package.bytes.data(), package.bytes.size());
+    for (const package::PackageInput& entry : entries)
+        record.entries.push_back(RecordEntry(entry.name, entry.contents.data(), entry.contents.size()));
     // With the package on standard output, the report goes to standard error (not with --quiet).
     if (!toStandardOutput || !line.quiet)
         (toStandardOutput ? err : out) << (toStandardOutput ? kStandardOutputName : output) << ": " << entries.size()
@@ -227,7 +235,7 @@ int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
-int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int Append(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
     if (line.operands.size() != 3) return WrongOperands(err, line, 3, "EXE PACKAGE OUT");
     const std::string& exePath = line.operands[0];
     const std::string& packagePath = line.operands[1];
@@ -284,11 +292,27 @@ int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::string warning = MemoryWarning(MemoryNeedOf(joined.size(), reader), "'" + output + "'");
     if (Warn(err, line, warning)) return kExitStrictWarning;
 
-    error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force);
+    // The launcher's executable bits go with it (POSIX; Windows has none).
+    error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force, ExecutableBits(exePath));
     if (!error.empty()) return Fail(err, error);
+    record.written = true;
+    record.packageOffset = exe.size();
+    record.machine = MachineLabel(machine);
+    RecordOutput(record, output, joined.data(), joined.size());
+    for (const auto& [name, entry] : reader.m_files) record.entries.push_back(RecordEntry(name, entry.data.get(), entry.size));
     out << output << ": package of " << packageBytes.size() << " bytes appended at offset " << exe.size() << "\n";
     out << MachineLine(output, machine) << "\n";
     return kExitOk;
+}
+
+}  // namespace
+
+int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Create, line, out, err);
+}
+
+int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Append, line, out, err);
 }
 
 }  // namespace linkmoor::tools

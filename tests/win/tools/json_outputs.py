@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Every --json output of linkmoor-pack (list, verify, check, diff; valid, damaged and unreadable
-files) is one JSON document that parses and carries the fields tools/README documents, with
+files; create, append, extract) is one JSON document that parses and carries the fields tools/README documents, with
 digests that match Python's hashlib on the contents.
 
 Usage: json_outputs.py --maker make_package.py -- TOOL-COMMAND...
@@ -129,6 +129,40 @@ def main():
                   and compared["package_bytes"] == "identical" and compared["bytes_before"] == "differ"
                   and compared["bytes_after"] == "identical" and compared["only_signature_differs"] is False,
                   "diff: entries and byte verdicts")
+        # The writing commands: what was written, with digests Python recomputes.
+        specs = [f"{name}={name}" for name in CONTENTS]
+        created = run("create", "--json", "--key", "9", "made.pkg", *specs)
+        if created:
+            made = read(os.path.join(folder, "made.pkg"))
+            check(created["exit_code"] == 0 and created["messages"] == [] and created["key_byte"] == 9
+                  and created["output"] == {"path": "made.pkg", "size": len(made),
+                                            "sha256": hashlib.sha256(made).hexdigest()}
+                  and [e["name"] for e in created["entries"]] == list(CONTENTS)
+                  and all(e["size"] == len(CONTENTS[e["name"]])
+                          and e["sha256"] == hashlib.sha256(CONTENTS[e["name"]]).hexdigest()
+                          and e["md5"] == hashlib.md5(CONTENTS[e["name"]]).hexdigest() for e in created["entries"]),
+                  "create --json: the output with its SHA-256, the entries in the order given")
+        write(os.path.join(folder, "bare.exe"), launcher_image(magic=PE32_PLUS))
+        appended = run("append", "--json", "bare.exe", "made.pkg", "made.exe")
+        if appended:
+            made = read(os.path.join(folder, "made.exe"))
+            check(appended["exit_code"] == 0 and appended["machine"] == "x64"
+                  and appended["package_offset"] == len(launcher_image(magic=PE32_PLUS))
+                  and appended["output"]["sha256"] == hashlib.sha256(made).hexdigest()
+                  and sorted(e["name"] for e in appended["entries"]) == sorted(CONTENTS),
+                  "append --json: the output, the package's offset, the launcher's machine, the entries")
+        extracted = run("extract", "--json", "made.exe", "out")
+        if extracted:
+            check(extracted["exit_code"] == 0 and extracted["output"]["path"] == "out"
+                  and all(read(os.path.join(folder, e["target"].replace("\\", "/"))) == CONTENTS[e["name"]]
+                          and e["sha256"] == hashlib.sha256(CONTENTS[e["name"]]).hexdigest() and not e["replaced"]
+                          for e in extracted["entries"]) and len(extracted["entries"]) == len(CONTENTS),
+                  "extract --json: every file written, with its digests")
+        refused = run("create", "--json", "made.pkg", "b.dll")
+        if refused:
+            check(refused["exit_code"] == 1 and refused["output"] is None and refused["entries"] == []
+                  and len(refused["messages"]) == 1 and "exists already" in refused["messages"][0],
+                  "create --json refused: the message in the document, nothing written")
         refused = run("diff", "--json", "valid.pkg", "damaged.pkg")
         if refused:
             check_file("diff of a damaged package", refused["new"], "damaged")
