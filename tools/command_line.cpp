@@ -20,25 +20,29 @@ struct CommandHelp {
 
 const CommandHelp kHelp[] = {
     {"create",
-     "linkmoor-pack create [--force] [--key N] [--list LISTFILE]... OUT [FILE[=NAME]]...\n"
+     "linkmoor-pack create [--force] [--json] [--strict] [--key N] [--list LISTFILE]... OUT\n"
+     "                     [FILE[=NAME]]...\n"
      "    Packs the files, in the order given (the lines of the list files first), into the new\n"
      "    package OUT; OUT '-' writes it to standard output (never to a terminal). An entry is\n"
      "    named after its file unless =NAME follows (split at the last '=').\n"
      "    --list FILE  one FILE[=NAME] per line ('-': standard input); relative paths are taken\n"
      "                 from the list file's folder; blank lines and '#' lines are skipped, blanks\n"
-     "                 around a line dropped, a UTF-8 byte order mark allowed. Every problem of\n"
-     "                 a list is reported, as LIST:LINE: what.\n"
+     "                 around a line dropped, a UTF-8 byte order mark allowed; UTF-16 lists are\n"
+     "                 read too. Every problem of a list is reported, as LIST:LINE: what.\n"
      "    --key N      the header's key byte (0-255 or 0x00-0xff); by default it is derived from\n"
      "                 the names and contents, so the same inputs give the same bytes.\n"
      "    --force      replaces OUT when it already is a package or a launcher with a package.\n"
-     "    Names must be plain file names Windows can write; names differing only in letter case\n"
-     "    are refused. Exit codes: 0 done, 1 refused or failed.\n"},
+     "    --json       one JSON document: the output with its SHA-256, the entries' digests.\n"
+     "    --strict     the memory warning is an error: nothing written, exit code 14.\n"
+     "    Names must be plain file names Windows can write (at most 255 UTF-16 units); names\n"
+     "    differing only in letter case are refused. Exit codes: 0 done, 1 refused or failed.\n"},
     {"append",
-     "linkmoor-pack append [--force] EXE PACKAGE OUT\n"
+     "linkmoor-pack append [--force] [--json] [--strict] EXE PACKAGE OUT\n"
      "    Writes the new file OUT: the launcher EXE (a complete Windows executable, x86 or x64,\n"
      "    that carries no package and is not signed) followed by the package file PACKAGE. Sign\n"
-     "    OUT afterwards. --force replaces OUT when it already is a launcher with a package.\n"
-     "    Exit codes: 0 done, 1 refused or failed.\n"},
+     "    OUT afterwards. --force replaces OUT when it already is a launcher with a package. OUT\n"
+     "    gets EXE's executable bits. --json and --strict as for create.\n"
+     "    Exit codes: 0 done, 1 refused or failed, 14 a warning with --strict.\n"},
     {"verify",
      "linkmoor-pack verify [--json] FILE\n"
      "    Loads the package inside FILE as the launcher does and checks every digest, then that\n"
@@ -53,18 +57,19 @@ const CommandHelp kHelp[] = {
      "    Prints one line per entry of a valid package, in the reader's index order: the size in\n"
      "    bytes, one blank, the name. Exit codes as for verify (without 8).\n"},
     {"extract",
-     "linkmoor-pack extract [--force] FILE DIR\n"
+     "linkmoor-pack extract [--force] [--json] FILE DIR\n"
      "    Writes every entry of a valid package into DIR (created when missing) under its name.\n"
      "    --force replaces entry files that exist already (never FILE itself). A failure part\n"
-     "    way removes what this run wrote. Exit codes as for verify; 1 also when a file cannot\n"
-     "    be written.\n"},
+     "    way, or an interrupt, removes what this run wrote. --json: one JSON document with every\n"
+     "    file written. Exit codes as for verify; 1 also when a file cannot be written.\n"},
     {"check",
-     "linkmoor-pack check [--json] FILE\n"
+     "linkmoor-pack check [--json] [--strict] FILE\n"
      "    For x86, amd64 and arm64 on Windows 10 and later and on older Windows, lists the entries\n"
      "    a launcher run would unpack and the files they become, then the entries no run asks\n"
      "    for. A missing required entry is an error, a missing OpenSSL library a warning. Exit\n"
      "    codes as for verify; 5 a machine's run would stop, 8 no launcher image in front,\n"
-     "    9 a package file without a launcher, 12 the certificate table is not whole.\n"},
+     "    9 a package file without a launcher, 12 the certificate table is not whole, 14 a\n"
+     "    warning with --strict.\n"},
     {"diff",
      "linkmoor-pack diff [--json] OLD NEW\n"
      "    Compares the packages inside two files entry by entry (changed, added, removed) and\n"
@@ -81,7 +86,8 @@ const CommandHelp kHelp[] = {
 constexpr char kCommonHelp[] =
     "Options take their value as --opt VALUE or --opt=VALUE; '--' ends the options.\n"
     "Outputs are written to a temporary file beside them and renamed at the end, so a failure or\n"
-    "an interrupt leaves none behind. Exit code 64: the command line is not understood.\n";
+    "an interrupt leaves none behind. --quiet: standard error for errors only. Exit code 13: a\n"
+    "report could not be written whole; 64: the command line is not understood.\n";
 
 const CommandHelp* HelpOf(const std::string& command) {
     for (const CommandHelp& help : kHelp)
