@@ -81,6 +81,10 @@ def cases(body):
         (["verify", "signed64.exe"], 0,
          f"signed64.exe: signed: the signature covers the package (it ends at byte {len(IMAGE64) + body + 88}, "
          f"the certificate table starts at byte {len(IMAGE64) + body + 88})"),
+        (["diff", "with64.exe", "signed64.exe"], 11,
+         "with64.exe -> signed64.exe: entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes "
+         "before the package differ only in the signature fields; bytes after the package differ; only the "
+         "signature differs"),
         (["verify", "arm64.exe"], 8,
          f"arm64.exe: {NOT_LAUNCHER.replace('32-bit', '64-bit')}it is built for ARM64, not for x64{NO_START}"),
         (["verify", "cut-at-table.exe"], 12,
