@@ -25,6 +25,45 @@ CertificateTable FindCertificateTable(const uint8_t* file, size_t size) {
     return table;
 }
 
+TableCheck CheckCertificateTable(const uint8_t* file, size_t size, const CertificateTable& table) {
+    TableCheck check;
+    if (!table.present) return check;
+    check.end = uint64_t(table.offset) + table.size;
+    if (table.offset > size) {
+        check.shape = TableShape::kOutsideFile;
+        return check;
+    }
+    // Cut where the table starts leaves nothing of it: that is a file cut short as well.
+    if (table.offset == size || check.end > size) {
+        check.shape = TableShape::kCutShort;
+        return check;
+    }
+    check.shape = TableShape::kWhole;
+    for (uint64_t at = table.offset; at < check.end;) {
+        check.entryAt = at;
+        if (check.end - at < kWinCertificateHeaderSize) {
+            check.entryLength = 0;
+            check.shape = TableShape::kMalformed;
+            return check;
+        }
+        check.entryLength = ReadLe32(file + at);
+        check.revision = ReadLe16(file + at + 4);
+        check.type = ReadLe16(file + at + 6);
+        const bool revisionKnown =
+            check.revision == kWinCertificateRevision1 || check.revision == kWinCertificateRevision2;
+        const bool typeKnown = check.type >= kWinCertificateTypeFirst && check.type <= kWinCertificateTypeLast;
+        if (check.entryLength < kWinCertificateHeaderSize || check.entryLength > check.end - at || !revisionKnown ||
+            !typeKnown) {
+            check.shape = TableShape::kMalformed;
+            return check;
+        }
+        // The next entry starts on an 8-byte boundary; the padding of the last may be left out.
+        const uint64_t next = table.offset + (at - table.offset + check.entryLength + 7) / 8 * 8;
+        at = next < check.end ? next : check.end;
+    }
+    return check;
+}
+
 uint64_t PackageEnd(const uint8_t* file, size_t size, size_t headerAt) {
     if (!Fits(size, headerAt, kHeaderSize)) return 0;
     return headerAt + PackageLength(file + headerAt);

@@ -11,6 +11,7 @@ namespace linkmoor::package {
 inline constexpr uint16_t kPe32Magic = 0x10B;      // 32-bit image
 inline constexpr uint16_t kPe32PlusMagic = 0x20B;  // 64-bit image
 inline constexpr uint16_t kMachineI386 = 0x14C;
+inline constexpr uint16_t kMachineAmd64 = 0x8664;
 inline constexpr uint16_t kImageFileExecutable = 0x0002;  // COFF characteristics
 inline constexpr uint16_t kImageFileDll = 0x2000;
 inline constexpr size_t kSectionHeaderSize = 40;

@@ -20,49 +20,56 @@ struct CommandHelp {
 
 const CommandHelp kHelp[] = {
     {"create",
-     "linkmoor-pack create [--force] [--key N] [--list LISTFILE]... OUT [FILE[=NAME]]...\n"
+     "linkmoor-pack create [--force] [--json] [--strict] [--key N] [--list LISTFILE]... OUT\n"
+     "                     [FILE[=NAME]]...\n"
      "    Packs the files, in the order given (the lines of the list files first), into the new\n"
      "    package OUT; OUT '-' writes it to standard output (never to a terminal). An entry is\n"
      "    named after its file unless =NAME follows (split at the last '=').\n"
      "    --list FILE  one FILE[=NAME] per line ('-': standard input); relative paths are taken\n"
      "                 from the list file's folder; blank lines and '#' lines are skipped, blanks\n"
-     "                 around a line dropped, a UTF-8 byte order mark allowed. Every problem of\n"
-     "                 a list is reported, as LIST:LINE: what.\n"
+     "                 around a line dropped, a UTF-8 byte order mark allowed; UTF-16 lists are\n"
+     "                 read too. Every problem of a list is reported, as LIST:LINE: what.\n"
      "    --key N      the header's key byte (0-255 or 0x00-0xff); by default it is derived from\n"
      "                 the names and contents, so the same inputs give the same bytes.\n"
      "    --force      replaces OUT when it already is a package or a launcher with a package.\n"
-     "    Names must be plain file names Windows can write; names differing only in letter case\n"
-     "    are refused. Exit codes: 0 done, 1 refused or failed.\n"},
+     "    --json       one JSON document: the output with its SHA-256, the entries' digests.\n"
+     "    --strict     the memory warning is an error: nothing written, exit code 14.\n"
+     "    Names must be plain file names Windows can write (at most 255 UTF-16 units); names\n"
+     "    differing only in letter case are refused. Exit codes: 0 done, 1 refused or failed.\n"},
     {"append",
-     "linkmoor-pack append [--force] EXE PACKAGE OUT\n"
-     "    Writes the new file OUT: the launcher EXE (a complete 32-bit Windows executable that\n"
-     "    carries no package and is not signed) followed by the package file PACKAGE. Sign OUT\n"
-     "    afterwards. --force replaces OUT when it already is a launcher with a package.\n"
-     "    Exit codes: 0 done, 1 refused or failed.\n"},
+     "linkmoor-pack append [--force] [--json] [--strict] EXE PACKAGE OUT\n"
+     "    Writes the new file OUT: the launcher EXE (a complete Windows executable, x86 or x64,\n"
+     "    that carries no package and is not signed) followed by the package file PACKAGE. Sign\n"
+     "    OUT afterwards. --force replaces OUT when it already is a launcher with a package. OUT\n"
+     "    gets EXE's executable bits. --json and --strict as for create.\n"
+     "    Exit codes: 0 done, 1 refused or failed, 14 a warning with --strict.\n"},
     {"verify",
      "linkmoor-pack verify [--json] FILE\n"
      "    Loads the package inside FILE as the launcher does and checks every digest, then that\n"
-     "    what stands before it is a complete 32-bit Windows executable (or nothing: a package\n"
-     "    file); a refusal says why. For a signed FILE it says whether the signature covers the\n"
-     "    package. Exit codes: 0 valid, 1 no package or a damaged one, 2 FILE cannot be read,\n"
-     "    3 memory ran out, 8 valid but no launcher image in front.\n"},
+     "    what stands before it is a complete Windows executable, x86 or x64 (or nothing: a\n"
+     "    package file); a refusal says why, and a launcher's line says its machine. For a signed\n"
+     "    FILE it says whether the signature covers the package. Exit codes: 0 valid, 1 no\n"
+     "    package or a damaged one, 2 FILE cannot be read, 3 memory ran out, 8 valid but no\n"
+     "    launcher image in front, 12 valid but the certificate table is cut short, outside\n"
+     "    FILE or malformed (the tool checks where a signature lies, not whether it is valid).\n"},
     {"list",
      "linkmoor-pack list [--json] FILE\n"
      "    Prints one line per entry of a valid package, in the reader's index order: the size in\n"
      "    bytes, one blank, the name. Exit codes as for verify (without 8).\n"},
     {"extract",
-     "linkmoor-pack extract [--force] FILE DIR\n"
+     "linkmoor-pack extract [--force] [--json] FILE DIR\n"
      "    Writes every entry of a valid package into DIR (created when missing) under its name.\n"
      "    --force replaces entry files that exist already (never FILE itself). A failure part\n"
-     "    way removes what this run wrote. Exit codes as for verify; 1 also when a file cannot\n"
-     "    be written.\n"},
+     "    way, or an interrupt, removes what this run wrote. --json: one JSON document with every\n"
+     "    file written. Exit codes as for verify; 1 also when a file cannot be written.\n"},
     {"check",
-     "linkmoor-pack check [--json] FILE\n"
+     "linkmoor-pack check [--json] [--strict] FILE\n"
      "    For x86, amd64 and arm64 on Windows 10 and later and on older Windows, lists the entries\n"
      "    a launcher run would unpack and the files they become, then the entries no run asks\n"
      "    for. A missing required entry is an error, a missing OpenSSL library a warning. Exit\n"
      "    codes as for verify; 5 a machine's run would stop, 8 no launcher image in front,\n"
-     "    9 a package file without a launcher.\n"},
+     "    9 a package file without a launcher, 12 the certificate table is not whole, 14 a\n"
+     "    warning with --strict.\n"},
     {"diff",
      "linkmoor-pack diff [--json] OLD NEW\n"
      "    Compares the packages inside two files entry by entry (changed, added, removed) and\n"
@@ -79,7 +86,8 @@ const CommandHelp kHelp[] = {
 constexpr char kCommonHelp[] =
     "Options take their value as --opt VALUE or --opt=VALUE; '--' ends the options.\n"
     "Outputs are written to a temporary file beside them and renamed at the end, so a failure or\n"
-    "an interrupt leaves none behind. Exit code 64: the command line is not understood.\n";
+    "an interrupt leaves none behind. --quiet: standard error for errors only. Exit code 13: a\n"
+    "report could not be written whole; 64: the command line is not understood.\n";
 
 const CommandHelp* HelpOf(const std::string& command) {
     for (const CommandHelp& help : kHelp)
@@ -137,16 +145,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
         const bool inlineValue = equals != std::string::npos;
-        if (name == "--force" || name == "--json" || name == "--help" || name == "-h") {
+        static const struct {
+            const char* name;
+            bool CommandLine::*flag;
+        } kFlags[] = {{"--force", &CommandLine::force}, {"--json", &CommandLine::json},
+                      {"--quiet", &CommandLine::quiet}, {"--strict", &CommandLine::strict},
+                      {"--help", &CommandLine::help},   {"-h", &CommandLine::help}};
+        bool flag = false;
+        for (const auto& known : kFlags) {
+            if (name != known.name) continue;
             if (inlineValue) {
                 line.error = name + " takes no value";
                 return line;
             }
-            if (name == "--force") line.force = true;
-            else if (name == "--json") line.json = true;
-            else line.help = true;
-            continue;
+            line.*known.flag = flag = true;
         }
+        if (flag) continue;
         if (name != "--key" && name != "--list") {
             line.error = "unknown option '" + arg + "'";
             return line;
@@ -171,8 +185,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         line.error = "--key and --list belong to create";
     else if (line.force && !OneOf(line.command, {"create", "append", "extract"}))
         line.error = "--force belongs to create, append and extract";
-    else if (line.json && !OneOf(line.command, {"list", "verify", "check", "diff"}))
-        line.error = "--json belongs to list, verify, check and diff";
+    else if (line.json && line.command == "explain")
+        line.error = "--json belongs to create, append, verify, list, extract, check and diff";
+    else if (line.strict && !OneOf(line.command, {"create", "append", "check"}))
+        line.error = "--strict belongs to create, append and check, the commands that warn";
+    else if (line.json && isCreate && !line.operands.empty() && line.operands[0] == kStandardStream)
+        line.error = "--json writes its document on standard output, where create '-' writes the package";
     for (size_t i = isCreate ? 1 : 0; line.error.empty() && i < line.operands.size(); ++i)
         if (line.operands[i] == kStandardStream)
             line.error = "'-' stands for standard output as create's OUT and for standard input after --list only "

@@ -14,13 +14,16 @@ struct CommandLine {
     bool force = false;
     bool json = false;
     bool help = false;  // --help or -h: the command's help instead of the command
+    bool quiet = false;   // --quiet: standard error for errors only (no warnings, no progress)
+    bool strict = false;  // --strict: every warning is an error
     bool keyGiven = false;
     uint8_t key = 0;
     std::vector<std::string> listFiles;
     std::string error;  // set when the command line is not understood
 };
 
-// Options: --force, --json, --key N, --list FILE, --help (-h); "--" ends the options and "-"
+// Options: --force, --json, --quiet, --strict, --key N, --list FILE, --help (-h); "--" ends the
+// options and "-"
 // is an operand. Each option is checked against the commands it belongs to.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
@@ -40,7 +43,7 @@ std::string VersionText();
 inline constexpr char kProgram[] = "linkmoor-pack: ";
 
 // The tool's own version; its outputs change only with a new one (or another zlib).
-inline constexpr char kToolVersion[] = "1.1.0";
+inline constexpr char kToolVersion[] = "1.2.0";
 
 // `-` as create's output or as a list file: standard output or standard input.
 inline constexpr char kStandardStream[] = "-";

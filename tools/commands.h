@@ -23,6 +23,14 @@ int Fail(std::ostream& err, const std::string& message);
 // The one-line usage error of `line`'s command; exit code 64.
 int Usage(std::ostream& err, const CommandLine& line, const std::string& message);
 
+// Shows a warning ("warning: ...") on `err`, unless it is empty or --quiet is given; with
+// --strict it is an error, shown even with --quiet. True when the command must stop there.
+bool Warn(std::ostream& err, const CommandLine& line, const std::string& warning);
+
+// The usage error of a command that takes `count` operands, `synopsis` ("FILE DIR"): too few is
+// "extract needs FILE DIR", too many names the first extra one.
+int WrongOperands(std::ostream& err, const CommandLine& line, size_t count, const std::string& synopsis);
+
 // Whether an output may be written at `path`: nothing stands there, or a file that `force` lets
 // the command replace (it may still refuse that file for reasons of its own); anything else is
 // refused with the reason. `exists` tells whether a file stands there.

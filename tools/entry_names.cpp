@@ -16,6 +16,9 @@ const char* const kReservedNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "C
                                       "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
                                       "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
 
+// Windows (NTFS, FAT's long names) takes at most 255 UTF-16 units per path component.
+constexpr size_t kLongestName = 255;
+
 bool IsReservedDeviceName(const std::string& name) {
     const std::string stem = FoldedName(name.substr(0, name.find('.')));
     for (const char* reserved : kReservedNames)
@@ -36,6 +39,10 @@ std::string WhyNotPlainName(const std::string& name) {
     if (name.back() == '.' || name.back() == ' ') return "ends with a dot or blank, which Windows drops";
     if (IsReservedDeviceName(name)) return "is a device name reserved by Windows";
     if (!IsUtf8(name)) return "is no UTF-8 text";
+    const size_t units = Utf16Length(name);
+    if (units > kLongestName)
+        return "is " + std::to_string(units) + " UTF-16 units long; Windows takes at most " +
+               std::to_string(kLongestName) + " in a file name";
     return {};
 }
 

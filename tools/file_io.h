@@ -29,6 +29,10 @@ struct FileFacts {
 };
 FileFacts ExamineFile(const std::string& path);
 
+// The system's words for why the file at `path` cannot be opened for reading ("Permission
+// denied"), or empty when it opens.
+std::string OpenProblem(const std::string& path);
+
 // The size of the file at `path` in bytes.
 std::string GetFileSize(const std::string& path, uint64_t& size);
 
@@ -50,7 +54,37 @@ struct ByteSpan {
 // to `path` at the end, replacing an existing file only when `replace` is set. On any failure the
 // temporary file is removed: no partial output is ever left behind, also when the program is
 // interrupted (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break or closing the console on Windows).
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace);
+// `executableBits` (POSIX permission bits 0111) are set on the output as far as the umask lets
+// them; Windows has none.
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace,
+                           uint32_t executableBits = 0);
+
+// The executable bits (0111) of the file at `path`; 0 where it has none or cannot be examined,
+// always on Windows.
+uint32_t ExecutableBits(const std::string& path);
+
+// While an object of this class lives, an interrupt (SIGINT, SIGTERM, SIGHUP; Ctrl+C, Ctrl+Break,
+// closing the console) does not end the program at once: it is noted, a WriteFileWhole in
+// progress stops (removing its temporary file) with an error, and the command removes what it
+// wrote and then calls EndByInterrupt. One command at a time uses it.
+class CInterruptDeferral {
+public:
+    CInterruptDeferral();
+    ~CInterruptDeferral();
+    CInterruptDeferral(const CInterruptDeferral&) = delete;
+    CInterruptDeferral& operator=(const CInterruptDeferral&) = delete;
+};
+
+// The end of a write stopped by a deferred interrupt ("cannot write 'PATH': interrupted").
+inline constexpr char kInterruptedWord[] = "interrupted";
+
+// The interrupt that came while a CInterruptDeferral lived, in words ("SIGINT", "Ctrl+C"), or
+// empty when none came.
+std::string PendingInterrupt();
+
+// Ends the process the way the pending interrupt would have (by the signal on POSIX, with
+// STATUS_CONTROL_C_EXIT on Windows).
+[[noreturn]] void EndByInterrupt();
 
 // Writes the pieces to standard output as they are (no line-end translation).
 std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
@@ -58,6 +92,7 @@ std::string WriteStandardOutput(const std::vector<ByteSpan>& pieces);
 // The standard streams as messages name them.
 inline constexpr char kStandardInputName[] = "standard input";
 inline constexpr char kStandardOutputName[] = "standard output";
+inline constexpr char kStandardErrorName[] = "standard error";
 
 // True when standard output is a terminal or console (no place for a package's bytes).
 bool StandardOutputIsTerminal();
@@ -91,8 +126,10 @@ std::string SystemErrorText(uint32_t code);
 // file that cannot be opened leaves the reader's status at kPackageNotRead.
 int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnly);
 
-// Sets the standard streams up for UTF-8 text: on Windows a console shows it through the wide
-// console calls, so names in any script print as they are; elsewhere nothing changes.
+// Sets the standard streams up for UTF-8 text, each on a COutputBuffer that keeps the first
+// failed write (see report_stream.h): on Windows a console shows the text through the wide
+// console calls, so names in any script print as they are, and a file or a pipe gets its lines
+// with CR LF; elsewhere the bytes go to the descriptors as they are.
 void PrepareStandardStreams();
 
 }  // namespace linkmoor::tools

@@ -3,12 +3,15 @@
 #include "tools/file_io.h"
 
 #include "package/packed_tools.h"
+#include "tools/report_stream.h"
 
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,23 +41,51 @@ private:
     int m_fd;
 };
 
-mode_t CreationMode() {
+// The permissions a new file gets, as open(2) would give them: `bits` less the umask.
+mode_t CreationMode(mode_t bits) {
     mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
+    return bits & ~mask;
 }
 
 // The temporary output being written, for the signal handler: it removes the file and ends the
 // program the way the signal would have. Only async-signal-safe calls happen in the handler.
 char g_temporary[PATH_MAX];
 volatile sig_atomic_t g_hasTemporary = 0;
+// While a command defers interrupts, the handler only notes the signal.
+volatile sig_atomic_t g_deferring = 0;
+volatile sig_atomic_t g_pendingSignal = 0;
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// Writes go in pieces of at most this size, so a deferred interrupt stops a large one soon.
+constexpr size_t kWriteChunk = 1 << 20;
 
 extern "C" void RemoveTemporaryAndEnd(int signal) {
+    if (g_deferring) {
+        g_pendingSignal = signal;
+        return;
+    }
     if (g_hasTemporary) ::unlink(g_temporary);
     ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
+
+// Holds the interrupts back for a scope: a signal between creating the temporary file and naming
+// it to the handler would leave the file behind.
+class CInterruptsBlocked {
+public:
+    CInterruptsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : kInterrupts) sigaddset(&set, signal);
+        ::sigprocmask(SIG_BLOCK, &set, &m_previous);
+    }
+    ~CInterruptsBlocked() { ::sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
+    CInterruptsBlocked(const CInterruptsBlocked&) = delete;
+    CInterruptsBlocked& operator=(const CInterruptsBlocked&) = delete;
+
+private:
+    sigset_t m_previous;
+};
 
 void InstallInterruptCleanup() {
     static bool installed = false;
@@ -90,7 +121,9 @@ std::string WritePieces(int fd, const std::vector<ByteSpan>& pieces, const std::
     for (const ByteSpan& piece : pieces) {
         size_t done = 0;
         while (done < piece.size) {
-            ssize_t put = ::write(fd, piece.data + done, piece.size - done);
+            if (g_pendingSignal) return "cannot write '" + path + "': " + kInterruptedWord;
+            const size_t want = piece.size - done < kWriteChunk ? piece.size - done : kWriteChunk;
+            ssize_t put = ::write(fd, piece.data + done, want);
             if (put < 0 && errno == EINTR) continue;
             if (put < 0) return Describe("cannot write", path, errno);
             done += static_cast<size_t>(put);
@@ -110,7 +143,54 @@ std::string ReadAll(int fd, std::vector<uint8_t>& bytes, const std::string& path
     }
 }
 
+// A standard stream's descriptor.
+class CDescriptorOutput : public COutputBuffer {
+public:
+    CDescriptorOutput(int fd, const char* name) : COutputBuffer(name), m_fd(fd) {}
+
+protected:
+    std::string WriteBytes(const char* data, size_t size) override {
+        for (size_t done = 0; done < size;) {
+            const ssize_t put = ::write(m_fd, data + done, size - done);
+            if (put < 0 && errno == EINTR) continue;
+            if (put < 0) return std::strerror(errno);
+            if (put == 0) return "nothing was written";
+            done += static_cast<size_t>(put);
+        }
+        return {};
+    }
+
+private:
+    int m_fd;
+};
+
 }  // namespace
+
+CInterruptDeferral::CInterruptDeferral() {
+    InstallInterruptCleanup();
+    g_pendingSignal = 0;
+    g_deferring = 1;
+}
+
+CInterruptDeferral::~CInterruptDeferral() { g_deferring = 0; }
+
+std::string PendingInterrupt() {
+    switch (g_pendingSignal) {
+        case 0: return {};
+        case SIGINT: return "SIGINT";
+        case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
+    }
+    return "signal " + std::to_string(int(g_pendingSignal));
+}
+
+void EndByInterrupt() {
+    const int signal = g_pendingSignal ? int(g_pendingSignal) : SIGINT;
+    g_deferring = 0;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    ::_exit(128 + signal);  // only when the signal is blocked
+}
 
 PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
 
@@ -128,6 +208,11 @@ FileFacts ExamineFile(const std::string& path) {
         facts.kind = S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
     }
     return facts;
+}
+
+std::string OpenProblem(const std::string& path) {
+    CFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.Get() < 0 ? std::strerror(errno) : std::string();
 }
 
 std::string GetFileSize(const std::string& path, uint64_t& size) {
@@ -164,15 +249,24 @@ bool IsSameFile(const std::string& a, const std::string& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
+uint32_t ExecutableBits(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? uint32_t(st.st_mode & 0111) : 0;
+}
+
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace,
+                           uint32_t executableBits) {
     std::string temp = JoinPath(FolderOf(path), ".linkmoor-pack-XXXXXX");
     std::string error;
     {
+        std::optional<CInterruptsBlocked> blocked(std::in_place);
         CFd fd(::mkstemp(temp.data()));
         if (fd.Get() < 0) return Describe("cannot create a temporary file beside", path, errno);
         CTemporaryRegistration registration(temp);
+        blocked.reset();
         error = WritePieces(fd.Get(), pieces, path);
-        if (error.empty() && ::fchmod(fd.Get(), CreationMode()) != 0) error = Describe("cannot write", path, errno);
+        const mode_t mode = CreationMode(0666 | (mode_t(executableBits) & 0111));
+        if (error.empty() && ::fchmod(fd.Get(), mode) != 0) error = Describe("cannot write", path, errno);
         if (error.empty() && ::fsync(fd.Get()) != 0) error = Describe("cannot write", path, errno);
         if (fd.Close() != 0 && error.empty()) error = Describe("cannot write", path, errno);
         if (error.empty()) {
@@ -240,7 +334,13 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
 // Linux has no text for Windows error codes.
 std::string SystemErrorText(uint32_t) { return std::string(); }
 
-// A terminal takes UTF-8 as it is.
-void PrepareStandardStreams() {}
+// A terminal takes UTF-8 as it is. The buffers live until the process ends, as the streams do.
+// A reader that went away is a failed write like any other (EPIPE), reported in one line as on
+// Windows, rather than a silent end by SIGPIPE.
+void PrepareStandardStreams() {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::cout.rdbuf(new CDescriptorOutput(STDOUT_FILENO, kStandardOutputName));
+    std::cerr.rdbuf(new CDescriptorOutput(STDERR_FILENO, kStandardErrorName));
+}
 
 }  // namespace linkmoor::tools

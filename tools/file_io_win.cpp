@@ -5,6 +5,7 @@
 
 #include "diagnostics/unique_handle.h"
 #include "package/packed_tools.h"
+#include "tools/report_stream.h"
 #include "tools/wide_text.h"
 
 #include <windows.h>
@@ -27,11 +28,14 @@ std::wstring Wide(const std::string& path) {
 }
 
 // "what 'path': system text (error n)"; `error` is read by the caller right after the failing call.
-std::string Describe(const std::string& what, const std::string& path, DWORD error) {
+// "system text (error n)" for a failure without a path.
+std::string Describe(DWORD error) {
     const std::string text = SystemErrorText(error);
-    std::string result = what + " '" + path + "': ";
-    if (!text.empty()) result += text + " ";
-    return result + "(error " + std::to_string(error) + ")";
+    return (text.empty() ? std::string() : text + " ") + "(error " + std::to_string(error) + ")";
+}
+
+std::string Describe(const std::string& what, const std::string& path, DWORD error) {
+    return what + " '" + path + "': " + Describe(error);
 }
 
 UniqueFile OpenForReading(const std::string& path) {
@@ -43,7 +47,9 @@ std::string WritePieces(HANDLE file, const std::vector<ByteSpan>& pieces, const 
     for (const ByteSpan& piece : pieces) {
         size_t done = 0;
         while (done < piece.size) {
-            DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 24));
+            if (!PendingInterrupt().empty()) return "cannot write '" + path + "': " + kInterruptedWord;
+            // In pieces of 1 MiB, so a deferred interrupt stops a large write soon.
+            DWORD want = static_cast<DWORD>(std::min<size_t>(piece.size - done, 1u << 20));
             DWORD put = 0;
             if (!::WriteFile(file, piece.data + done, want, &put, nullptr) || put == 0)
                 return Describe("cannot write", path, ::GetLastError());
@@ -83,6 +89,14 @@ public:
         m_path.clear();
     }
 
+    // While deferring, the handler notes the event and waits for the command to end the process
+    // (EndByInterrupt) after removing what it wrote.
+    void Defer(bool on) {
+        ::InterlockedExchange(&m_pending, 0);
+        ::InterlockedExchange(&m_deferring, on ? 1 : 0);
+    }
+    LONG Pending() { return ::InterlockedCompareExchange(&m_pending, 0, 0); }
+
 private:
     // The lock, held for a scope.
     class CHeld {
@@ -101,80 +115,127 @@ private:
         ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     }
 
-    static BOOL WINAPI OnConsoleEvent(DWORD) {
+    static BOOL WINAPI OnConsoleEvent(DWORD event) {
         CInterruptCleanup& self = Instance();
+        if (::InterlockedCompareExchange(&self.m_deferring, 0, 0)) {
+            ::InterlockedExchange(&self.m_pending, LONG(event) + 1);
+            ::Sleep(kCleanupWait);  // the process ends meanwhile; if not, the default handler ends it
+            return FALSE;
+        }
         CHeld held(self.m_lock);
         if (!self.m_path.empty()) ::DeleteFileW(self.m_path.c_str());
         self.m_path.clear();
         return FALSE;  // the default handler ends the process
     }
 
+    // Windows gives a handler of CTRL_CLOSE_EVENT about five seconds.
+    static constexpr DWORD kCleanupWait = 4000;
+
     CRITICAL_SECTION m_lock;
     std::wstring m_path;
+    volatile LONG m_deferring = 0;
+    volatile LONG m_pending = 0;  // the console event + 1, or 0
 };
 
-// UTF-8 text to a console through WriteConsoleW, a line at a time; a character whose bytes are
-// split between two writes waits for the rest.
-class CConsoleBuffer : public std::streambuf {
+// UTF-8 text to a console through WriteConsoleW; a character whose bytes are split between two
+// writes waits for the rest.
+class CConsoleOutput : public COutputBuffer {
 public:
-    explicit CConsoleBuffer(HANDLE console) : m_console(console) {}
+    CConsoleOutput(HANDLE console, const char* name) : COutputBuffer(name), m_console(console) {}
 
 protected:
-    int_type overflow(int_type c) override {
-        if (c != traits_type::eof()) {
-            m_pending += char(c);
-            if (c == '\n') Flush();
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char* text, std::streamsize count) override {
-        m_pending.append(text, size_t(count));
-        if (std::memchr(text, '\n', size_t(count))) Flush();
-        return count;
-    }
-    int sync() override {
-        Flush();
-        return 0;
-    }
-
-private:
-    void Flush() {
+    std::string WriteBytes(const char* data, size_t size) override {
+        m_carry.append(data, size);
         // Hold back the bytes of a character that is not complete yet.
-        size_t complete = m_pending.size();
-        for (size_t back = 1; back <= 3 && back <= m_pending.size(); ++back) {
-            const unsigned char c = static_cast<unsigned char>(m_pending[m_pending.size() - back]);
+        size_t complete = m_carry.size();
+        for (size_t back = 1; back <= 3 && back <= m_carry.size(); ++back) {
+            const unsigned char c = static_cast<unsigned char>(m_carry[m_carry.size() - back]);
             if ((c & 0xC0) != 0x80) {
                 const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                if (need > back) complete = m_pending.size() - back;
+                if (need > back) complete = m_carry.size() - back;
                 break;
             }
         }
         std::wstring wide;
-        if (!WideFromUtf8(m_pending.substr(0, complete), wide)) {
+        DWORD written = 0;
+        DWORD error = ERROR_SUCCESS;
+        if (!WideFromUtf8(m_carry.substr(0, complete), wide)) {
             // Not UTF-8: shown in the console's own code page, as the bytes would be.
-            DWORD written = 0;
-            ::WriteConsoleA(m_console, m_pending.data(), DWORD(complete), &written, nullptr);
+            if (!::WriteConsoleA(m_console, m_carry.data(), DWORD(complete), &written, nullptr))
+                error = ::GetLastError();
         } else if (!wide.empty()) {
-            DWORD written = 0;
-            ::WriteConsoleW(m_console, wide.data(), DWORD(wide.size()), &written, nullptr);
+            if (!::WriteConsoleW(m_console, wide.data(), DWORD(wide.size()), &written, nullptr))
+                error = ::GetLastError();
         }
-        m_pending.erase(0, complete);
+        m_carry.erase(0, complete);
+        return error == ERROR_SUCCESS ? std::string() : Describe(error);
     }
 
+private:
     HANDLE m_console;
-    std::string m_pending;
+    std::string m_carry;
 };
 
-// A console standard handle gets a CConsoleBuffer; a file or pipe keeps the bytes.
-void UseConsoleFor(DWORD standardHandle, std::ostream& stream) {
+// A file or a pipe: UTF-8 bytes, each line ending in CR LF.
+class CHandleOutput : public COutputBuffer {
+public:
+    CHandleOutput(HANDLE handle, const char* name) : COutputBuffer(name), m_handle(handle) {}
+
+protected:
+    std::string WriteBytes(const char* data, size_t size) override {
+        std::string text;
+        text.reserve(size + size / 16);
+        for (size_t i = 0; i < size; ++i) {
+            if (data[i] == '\n') text += '\r';
+            text += data[i];
+        }
+        if (m_handle == nullptr || m_handle == INVALID_HANDLE_VALUE) return Describe(ERROR_INVALID_HANDLE);
+        for (size_t done = 0; done < text.size();) {
+            DWORD put = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 24));
+            if (!::WriteFile(m_handle, text.data() + done, want, &put, nullptr)) return Describe(::GetLastError());
+            if (put == 0) return "nothing was written";
+            done += put;
+        }
+        return {};
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// Each standard stream gets the buffer for what its handle is; the buffers live until the
+// process ends, as the streams do.
+void UseBufferFor(DWORD standardHandle, std::ostream& stream, const char* name) {
     HANDLE handle = ::GetStdHandle(standardHandle);
     DWORD mode = 0;
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return;
     stream.flush();
-    stream.rdbuf(new CConsoleBuffer(handle));  // lives until the process ends, as the stream does
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode))
+        stream.rdbuf(new CConsoleOutput(handle, name));
+    else
+        stream.rdbuf(new CHandleOutput(handle, name));
 }
 
 }  // namespace
+
+CInterruptDeferral::CInterruptDeferral() { CInterruptCleanup::Instance().Defer(true); }
+
+CInterruptDeferral::~CInterruptDeferral() { CInterruptCleanup::Instance().Defer(false); }
+
+std::string PendingInterrupt() {
+    switch (CInterruptCleanup::Instance().Pending()) {
+        case 0: return {};
+        case CTRL_C_EVENT + 1: return "Ctrl+C";
+        case CTRL_BREAK_EVENT + 1: return "Ctrl+Break";
+        case CTRL_CLOSE_EVENT + 1: return "the console closing";
+    }
+    return "the session ending";
+}
+
+void EndByInterrupt() {
+    // The code Windows' own Ctrl+C handling ends a console program with.
+    ::ExitProcess(STATUS_CONTROL_C_EXIT);
+}
 
 PathKind GetPathKind(const std::string& path) { return ExamineFile(path).kind; }
 
@@ -200,6 +261,11 @@ FileFacts ExamineFile(const std::string& path) {
     facts.kind = PathKind::kFile;
     facts.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
     return facts;
+}
+
+std::string OpenProblem(const std::string& path) {
+    UniqueFile file = OpenForReading(path);
+    return file ? std::string() : Describe(::GetLastError());
 }
 
 std::string GetFileSize(const std::string& path, uint64_t& size) {
@@ -258,7 +324,10 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace) {
+// Windows marks no file executable: a program is one by its name and contents.
+uint32_t ExecutableBits(const std::string&) { return 0; }
+
+std::string WriteFileWhole(const std::string& path, const std::vector<ByteSpan>& pieces, bool replace, uint32_t) {
     CInterruptCleanup& cleanup = CInterruptCleanup::Instance();
     wchar_t temp[MAX_PATH] = {};
     if (!::GetTempFileNameW(Wide(FolderOf(path)).c_str(), L"lmp", 0, temp))
@@ -357,8 +426,8 @@ int LoadPackageFile(CPackedTools& reader, const std::string& path, int verifyOnl
 }
 
 void PrepareStandardStreams() {
-    UseConsoleFor(STD_OUTPUT_HANDLE, std::cout);
-    UseConsoleFor(STD_ERROR_HANDLE, std::cerr);
+    UseBufferFor(STD_OUTPUT_HANDLE, std::cout, kStandardOutputName);
+    UseBufferFor(STD_ERROR_HANDLE, std::cerr, kStandardErrorName);
 }
 
 }  // namespace linkmoor::tools

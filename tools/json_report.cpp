@@ -139,6 +139,9 @@ void WriteFileObject(CJsonWriter& json, const PackageFile& file, bool withEntrie
     json.Key("image_end");
     if (file.front.kind == FrontKind::kLauncher) json.Number(file.front.imageEnd);
     else json.Null();
+    json.Key("machine");
+    if (file.front.kind == FrontKind::kLauncher) json.String(MachineLabel(file.front.machine));
+    else json.Null();
     json.EndObject();
 
     const uint8_t* header = file.bytes.data() + file.packageAt;
@@ -154,8 +157,10 @@ void WriteFileObject(CJsonWriter& json, const PackageFile& file, bool withEntrie
     json.Member("signed", file.signature.isSigned);
     json.Member("covers_package", file.signature.isSigned && file.signature.covered);
     json.Key("table_offset");
-    if (file.signature.isSigned) json.Number(file.signature.tableOffset);
+    if (file.signature.named) json.Number(file.signature.tableOffset);
     else json.Null();
+    json.Member("table_state", TableShapeKey(file.signature.table.shape));
+    WriteOptionalText(json, "table_problem", BrokenSignatureText(file.signature, file.bytes.size()));
     json.EndObject();
 
     if (withEntries && file.reader) WriteEntries(json, file);

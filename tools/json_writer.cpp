@@ -2,7 +2,6 @@
 
 #include "tools/json_writer.h"
 
-#include <cstdio>
 #include <ostream>
 
 #include "tools/utf8.h"
@@ -85,9 +84,7 @@ void CJsonWriter::Quoted(const std::string& text) {
         if (c == '"' || c == '\\') {
             m_out << '\\' << char(c);
         } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", unsigned(c));
-            m_out << escaped;
+            m_out << ControlEscape(c);
         } else {
             m_out.write(text.data() + at, std::streamsize(length));
         }

@@ -14,7 +14,8 @@ namespace {
 
 using package::PeHeaders;
 
-// The headers of a PE32 image up to and including the optional header's SizeOfHeaders.
+// The headers of a PE32 or PE32+ image up to and including the optional header's SizeOfHeaders
+// (at the same offset in both).
 constexpr size_t kMinimumOptionalSize = package::kSizeOfHeadersOffset + 4;
 
 std::string Hex4(uint16_t value) {
@@ -45,8 +46,22 @@ std::string Where(uint64_t end, const char* endWord) {
 
 }  // namespace
 
+const char* MachineLabel(LauncherMachine machine) {
+    switch (machine) {
+        case LauncherMachine::kX86: return "x86";
+        case LauncherMachine::kX64: return "x64";
+        case LauncherMachine::kUnknown: break;
+    }
+    return nullptr;
+}
+
+std::string CompleteExecutableWords(LauncherMachine machine) {
+    return machine == LauncherMachine::kX64 ? "complete 64-bit Windows executable"
+                                            : "complete 32-bit Windows executable";
+}
+
 std::string WhyNotLauncherImage(const uint8_t* file, uint64_t end, const char* endWord,
-                                uint64_t* imageEnd) {
+                                uint64_t* imageEnd, LauncherMachine* machine) {
     const size_t size = size_t(end);
     const PeHeaders headers = package::ReadPeHeaders(file, size);
     switch (headers.stop) {
@@ -66,10 +81,19 @@ std::string WhyNotLauncherImage(const uint8_t* file, uint64_t end, const char* e
         case PeHeaders::Stop::kUnknownMagic:
             return "its optional header is neither PE32 nor PE32+ (magic " + Hex4(headers.magic) + ")";
     }
-    if (headers.magic != package::kPe32Magic)
-        return "it is a 64-bit (PE32+) executable; the launcher is a 32-bit one";
-    if (headers.machine != package::kMachineI386)
+    // The launcher ships as a 32-bit program; its 64-bit build runs the same code where no 32-bit
+    // program can run. Each kind of optional header goes with its one machine.
+    const bool wide = headers.magic == package::kPe32PlusMagic;
+    if (machine)
+        *machine = headers.machine == package::kMachineAmd64 || (wide && headers.machine != package::kMachineI386)
+                       ? LauncherMachine::kX64
+                       : LauncherMachine::kX86;
+    if (!wide && headers.machine != package::kMachineI386)
         return "it is built for " + MachineName(headers.machine) + ", not for 32-bit x86";
+    if (wide && headers.machine == package::kMachineI386)
+        return "its optional header is the 64-bit kind (PE32+), but it is built for 32-bit x86";
+    if (wide && headers.machine != package::kMachineAmd64)
+        return "it is built for " + MachineName(headers.machine) + ", not for x64";
     if (headers.characteristics & package::kImageFileDll) return "it is a DLL, not a program";
     if (!(headers.characteristics & package::kImageFileExecutable))
         return "it is not marked as an executable image (an object file or a failed link)";
@@ -104,7 +128,7 @@ std::string WhyNotLauncherImage(const uint8_t* file, uint64_t end, const char* e
 Front FrontOf(const uint8_t* file, uint64_t packageAt) {
     Front front;
     if (packageAt == 0) return front;
-    front.problem = WhyNotLauncherImage(file, packageAt, kPackageStarts, &front.imageEnd);
+    front.problem = WhyNotLauncherImage(file, packageAt, kPackageStarts, &front.imageEnd, &front.machine);
     front.kind = front.problem.empty() ? FrontKind::kLauncher : FrontKind::kNotLauncher;
     return front;
 }

@@ -8,6 +8,8 @@
 #include "tools/commands.h"
 #include "tools/explain.h"
 #include "tools/file_io.h"
+#include "tools/report_stream.h"
+#include "tools/utf8.h"
 #include "tools/verdicts.h"
 
 #include <new>
@@ -29,6 +31,10 @@ int Explain(const CommandLine& line, std::ostream& out, std::ostream& err) {
             err << kProgram << error << "\n";
             return kExitNotRead;
         }
+        // A log saved again as UTF-16 (an editor's "Unicode") is read as the UTF-8 it was.
+        const TextEncoding encoding = DetectTextEncoding(bytes);
+        std::string text;
+        if (encoding != TextEncoding::kUtf8 && Utf8FromUtf16(bytes, encoding, text)) bytes.assign(text.begin(), text.end());
         if (ExplainLog(path, bytes, out)) return kExitOk;
         err << path << ": not a launcher log (its first line is none the launcher writes)\n";
         return kExitNotExplained;
@@ -50,6 +56,22 @@ int Fail(std::ostream& err, const std::string& message) {
 int Usage(std::ostream& err, const CommandLine& line, const std::string& message) {
     err << UsageError(line.command, message) << "\n";
     return kExitUsage;
+}
+
+// After a warning that --strict made an error.
+constexpr char kStrictNote[] = " (an error with --strict)";
+
+bool Warn(std::ostream& err, const CommandLine& line, const std::string& warning) {
+    if (warning.empty()) return false;
+    if (line.strict) err << kProgram << warning << kStrictNote << "\n";
+    else if (!line.quiet) err << kProgram << warning << "\n";
+    return line.strict;
+}
+
+int WrongOperands(std::ostream& err, const CommandLine& line, size_t count, const std::string& synopsis) {
+    if (line.operands.size() < count) return Usage(err, line, line.command + " needs " + synopsis);
+    return Usage(err, line, "'" + line.operands[count] + "' is one operand too many: " + line.command + " takes " +
+                                synopsis);
 }
 
 std::string CheckOutputPath(const std::string& path, bool force, bool& exists) {
@@ -77,16 +99,30 @@ uint8_t DefaultKeyByte(const std::vector<package::PackageInput>& entries) {
     return md5.Finish()[0];
 }
 
-int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+namespace {
+
+// "linkmoor-pack: 'X' is one operand too many: WHAT (see ...)", exit code 64.
+int ExtraOperand(std::ostream& err, const std::string& extra, const std::string& what) {
+    err << UsageError({}, "'" + extra + "' is one operand too many: " + what) << "\n";
+    return kExitUsage;
+}
+
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << UsageError({}, "no command given") << "\n";
         return kExitUsage;
     }
     if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+        if (args.size() > 2) return ExtraOperand(err, args[2], args[0] + " takes at most one COMMAND");
+        if (args.size() == 2 && !IsCommand(args[1])) {
+            err << UsageError({}, "no help on '" + args[1] + "': it is no command of linkmoor-pack") << "\n";
+            return kExitUsage;
+        }
         out << HelpText(args.size() > 1 ? args[1] : std::string());
         return kExitOk;
     }
     if (args[0] == "--version") {
+        if (args.size() > 1) return ExtraOperand(err, args[1], "--version takes nothing after it");
         out << VersionText();
         return kExitOk;
     }
@@ -113,6 +149,18 @@ int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::os
         return Fail(err, "not enough memory");
     }
     return kExitUsage;  // IsCommand knows no other
+}
+
+}  // namespace
+
+// Whatever the command's verdict, a report that did not reach its output fails the run: a
+// script must never take a cut-short report for a whole one.
+int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const int code = RunCommand(args, out, err);
+    const std::string outProblem = WriteProblem(out, kStandardOutputName);
+    if (!outProblem.empty()) err << kProgram << outProblem << "\n";
+    const std::string errProblem = WriteProblem(err, kStandardErrorName);
+    return outProblem.empty() && errProblem.empty() ? code : kExitNotWritten;
 }
 
 }  // namespace linkmoor::tools

@@ -17,6 +17,10 @@ namespace linkmoor::tools {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // create, append or extract refused or failed
 inline constexpr int kExitUsage = 64;  // the command line is not understood
+// A report (standard output or standard error) could not be written whole.
+inline constexpr int kExitNotWritten = 13;
+// --strict: a warning (create, append, check) made the command fail; nothing was written.
+inline constexpr int kExitStrictWarning = 14;
 
 // Runs one command; messages go to `out` (results) and `err` (failures). Returns the exit code.
 int RunPackTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -9,6 +9,7 @@
 #include "diagnostics/raising_places.h"
 #include "package/packed_tools.h"
 #include "run/module_table.h"
+#include "tools/utf8.h"
 
 namespace linkmoor::tools {
 
@@ -57,8 +58,12 @@ CheckResult CheckPackage(const CPackedTools& reader) {
                 // The launcher's own lookup: exact, case-sensitive names.
                 const bool present = reader.GetFile(file.entry.c_str(), &data, &size) != 0;
                 FileFate fate = FileFate::kUnpack;
-                if (present) {
-                    if (machine.stops) fate = FileFate::kNotReached;
+                // After the entry that stops the run, nothing is looked at: every later file, there
+                // or not, is not reached, and the machine has one error, the one that stops it.
+                if (machine.stops) {
+                    fate = FileFate::kNotReached;
+                } else if (present) {
+                    fate = FileFate::kUnpack;
                 } else if (file.optional) {
                     ++counts.warnings;
                     fate = FileFate::kMissingOptional;
@@ -101,7 +106,7 @@ void WriteCheckReport(const CheckResult& result, std::ostream& out) {
             }
         }
     }
-    for (const std::string& name : result.unused) out << "unused " << name << "\n";
+    for (const std::string& name : result.unused) out << "unused " << ShownName(name) << "\n";
 }
 
 }  // namespace linkmoor::tools

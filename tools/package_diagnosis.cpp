@@ -5,6 +5,7 @@
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "tools/signature_report.h"
+#include "tools/utf8.h"
 
 namespace linkmoor::tools {
 
@@ -14,7 +15,8 @@ using namespace package;
 
 // "entry 'NAME' (record 3 of 26)"
 std::string EntryWords(const EntryRecord& record, uint32_t index, uint32_t count) {
-    return "entry '" + std::string(reinterpret_cast<const char*>(record.name), record.nameLength) + "' (record " +
+    return "entry '" + ShownName(std::string(reinterpret_cast<const char*>(record.name), record.nameLength)) +
+           "' (record " +
            std::to_string(index + 1) + " of " + std::to_string(count) + ")";
 }
 

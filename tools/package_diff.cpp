@@ -4,10 +4,13 @@
 #include <ostream>
 
 #include "package/pe_headers.h"
+#include "tools/utf8.h"
 
 namespace linkmoor::tools {
 
 namespace {
+
+constexpr uint64_t kTableAlignment = 8;
 
 bool SameContents(const CPackedTools::Entry& a, const CPackedTools::Entry& b) {
     return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
@@ -41,6 +44,16 @@ bool SameButSignatureFields(const uint8_t* a, const uint8_t* b, size_t size) {
     return SameRange(a, b, 0, size_t(checksum)) &&
            SameRange(a, b, size_t(checksum + package::kCheckSumSize), size_t(entry)) &&
            SameRange(a, b, size_t(entry + package::kDirectoryEntrySize), size);
+}
+
+// Where the bytes after a file's package stop being its signature: the end of a whole
+// certificate table that follows the package (at most 7 bytes of alignment padding between), or
+// the package's end when there is none.
+size_t SignatureEnd(const PackageFile& file) {
+    const SignatureState& signature = file.signature;
+    if (!signature.isSigned || signature.tableOffset < file.packageEnd) return size_t(file.packageEnd);
+    if (signature.tableOffset - file.packageEnd >= kTableAlignment) return size_t(file.packageEnd);
+    return size_t(signature.table.end);
 }
 
 }  // namespace
@@ -86,10 +99,10 @@ void WriteEntryDiff(const std::vector<EntryDifference>& differences, std::ostrea
         switch (d.change) {
             case EntryChange::kSame: break;
             case EntryChange::kChanged:
-                out << "changed " << d.name << ": " << d.older->size << " -> " << d.newer->size << " bytes\n";
+                out << "changed " << ShownName(d.name) << ": " << d.older->size << " -> " << d.newer->size << " bytes\n";
                 break;
-            case EntryChange::kAdded: out << "added " << d.name << ": " << d.newer->size << " bytes\n"; break;
-            case EntryChange::kRemoved: out << "removed " << d.name << ": " << d.older->size << " bytes\n"; break;
+            case EntryChange::kAdded: out << "added " << ShownName(d.name) << ": " << d.newer->size << " bytes\n"; break;
+            case EntryChange::kRemoved: out << "removed " << ShownName(d.name) << ": " << d.older->size << " bytes\n"; break;
         }
     }
 }
@@ -109,14 +122,20 @@ BytesDiff CompareBytes(const PackageFile& older, const PackageFile& newer) {
     const size_t aAfter = older.bytes.size() - size_t(older.packageEnd);
     const size_t bAfter = newer.bytes.size() - size_t(newer.packageEnd);
     diff.afterSame = aAfter == bAfter && std::memcmp(a + older.packageEnd, b + newer.packageEnd, aAfter) == 0;
+    const size_t aOther = older.bytes.size() - SignatureEnd(older);
+    const size_t bOther = newer.bytes.size() - SignatureEnd(newer);
+    diff.afterOutsideSignatureSame =
+        aOther == bOther && std::memcmp(a + SignatureEnd(older), b + SignatureEnd(newer), aOther) == 0;
     diff.anySigned = older.signature.isSigned || newer.signature.isSigned;
+    diff.anyBrokenTable = SignatureBroken(older.signature) || SignatureBroken(newer.signature);
     return diff;
 }
 
 bool BytesDiff::SignatureOnly() const {
-    if (Identical() || !packageSame || before == BeforeDiff::kDiffer) return false;
-    // What follows the package is the signature only when a file is signed.
-    return afterSame || anySigned;
+    if (Identical() || !packageSame || before == BeforeDiff::kDiffer || anyBrokenTable) return false;
+    // What follows the package is the signature only when a file is signed, and only as far as
+    // its certificate table reaches.
+    return afterSame || (anySigned && afterOutsideSignatureSame);
 }
 
 std::string DiffSummary(const DiffCounts& counts, const BytesDiff& bytes) {

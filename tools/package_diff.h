@@ -56,7 +56,11 @@ struct BytesDiff {
     bool packageSame = true;
     BeforeDiff before = BeforeDiff::kIdentical;
     bool afterSame = true;
-    bool anySigned = false;
+    // The bytes after the package other than a whole signature (a certificate table that
+    // follows the package, with at most its alignment padding between) are the same.
+    bool afterOutsideSignatureSame = true;
+    bool anySigned = false;       // a file carries a whole, well-formed certificate table
+    bool anyBrokenTable = false;  // a file names a table that is cut short, outside or malformed
     // Nothing but the signature's bytes differ (entries aside).
     bool SignatureOnly() const;
     bool Identical() const { return packageSame && before == BeforeDiff::kIdentical && afterSame; }

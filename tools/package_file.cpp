@@ -43,7 +43,10 @@ PackageFile OpenPackageFile(const std::string& path, bool verifyOnly) {
     if (file.reader->m_status == kPackageOk) LoadPackageFile(*file.reader, path, verifyOnly ? 1 : 0);
     file.status = file.reader->m_status;
     if (file.status == kPackageNotRead || file.status == kPackageNoMemory) {
-        if (file.status == kPackageNotRead) file.reason = "the reader could not read it whole";
+        if (file.status == kPackageNotRead) {
+            file.reason = OpenProblem(path);
+            if (file.reason.empty()) file.reason = "the reader could not read it whole";
+        }
         return file;
     }
     if (file.status != kPackageOk && file.status != kPackageDamaged) return file;
@@ -83,6 +86,7 @@ std::map<std::string, StoredEntry, CPackedTools::ByteLess> PackageFile::StoredEn
 
 int PackageFile::ExitCode(bool launcherRequired) const {
     if (Valid() && launcherRequired && front.kind == FrontKind::kNotLauncher) return kExitNotLauncher;
+    if (Valid() && launcherRequired && SignatureBroken(signature)) return kExitSignatureBroken;
     return ExitCodeOf(status);
 }
 
@@ -93,8 +97,17 @@ std::string PackageFile::VerdictLine() const {
 }
 
 std::string PackageFile::FrontLine() const {
-    return path + ": the package is valid, but what stands before it is no complete 32-bit Windows executable: " +
-           front.problem + "; no machine can start this file";
+    return path + ": the package is valid, but what stands before it is no " + CompleteExecutableWords(front.machine) +
+           ": " + front.problem + "; no machine can start this file";
+}
+
+std::string PackageFile::BrokenSignatureLine() const {
+    return path + ": the package is valid, but the signature is not whole: " +
+           BrokenSignatureText(signature, bytes.size()) + "; a signature check fails on this file";
+}
+
+std::string MachineLine(const std::string& path, LauncherMachine machine) {
+    return path + ": " + kLauncherBuiltFor + MachineLabel(machine);
 }
 
 }  // namespace linkmoor::tools

@@ -38,15 +38,22 @@ struct PackageFile {
     // Per name: where the record that filled the entry is stored.
     std::map<std::string, StoredEntry, CPackedTools::ByteLess> StoredEntries() const;
 
-    // The exit code of the verdict; a valid package with something other than a complete
-    // launcher image in front gives kExitNotLauncher when `launcherRequired`.
+    // The exit code of the verdict; with `launcherRequired` (verify, check), a valid package
+    // with something other than a complete launcher image in front gives kExitNotLauncher, and
+    // one in a launcher whose certificate table is broken kExitSignatureBroken.
     int ExitCode(bool launcherRequired) const;
 
     // "FILE: VERDICT" or "FILE: VERDICT: REASON"; for a valid package with a bad front, the
     // line that says what is wrong with it.
     std::string VerdictLine() const;
     std::string FrontLine() const;
+    // "FILE: the package is valid, but the signature is not whole: REASON; ..."
+    std::string BrokenSignatureLine() const;
 };
+
+// "FILE: launcher built for x86" (or x64): which Windows a launcher runs on.
+inline constexpr char kLauncherBuiltFor[] = "launcher built for ";
+std::string MachineLine(const std::string& path, LauncherMachine machine);
 
 // Loads the package inside the file at `path` with the reader (the index stays filled unless
 // `verifyOnly`), and finds the reason when it is refused. Regular files only: a pipe, a device or

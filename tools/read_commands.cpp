@@ -10,6 +10,8 @@
 #include "tools/package_check.h"
 #include "tools/package_diff.h"
 #include "tools/package_file.h"
+#include "tools/utf8.h"
+#include "tools/write_record.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -24,6 +26,7 @@ namespace {
 std::string VerifyLine(const PackageFile& file) {
     if (!file.Valid()) return file.VerdictLine();
     if (file.front.kind == FrontKind::kNotLauncher) return file.FrontLine();
+    if (SignatureBroken(file.signature)) return file.BrokenSignatureLine();
     return file.path + ": " + kVerdictValid;
 }
 
@@ -54,6 +57,24 @@ std::string CheckTarget(const std::string& target, bool force, const std::string
     return error;
 }
 
+inline constexpr char kInterruptedBy[] = "interrupted by ";
+
+// The entries whose names no Windows folder can hold (extract refuses such a package), each with
+// the reason, in index order.
+std::vector<std::pair<std::string, std::string>> UnwritableNames(const CPackedTools& reader) {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const auto& [name, entry] : reader.m_files) {
+        std::string why = WhyNotPlainName(name);
+        if (!why.empty()) names.emplace_back(name, std::move(why));
+    }
+    return names;
+}
+
+// "warning: entry name 'NAME' WHY: extract refuses this package"
+std::string NameProblemLine(const std::string& name, const std::string& why) {
+    return "warning: entry name '" + ShownName(name) + "' " + why + ": extract refuses this package";
+}
+
 // An extract that stopped part way: removes the files it created (and DIR, when it made it and
 // it is empty again) and says what is left.
 int FailExtract(std::ostream& err, const std::string& error, const std::string& folder, bool folderCreated,
@@ -64,10 +85,11 @@ int FailExtract(std::ostream& err, const std::string& error, const std::string& 
         if (RemoveFile(path)) ++removed;
         else kept += (kept.empty() ? "" : ", ") + path;
     }
-    if (folderCreated) RemoveEmptyFolder(folder);
+    const bool folderRemoved = folderCreated && RemoveEmptyFolder(folder);
     std::string message = error + "; extract stopped after writing " + std::to_string(created.size() + replaced.size()) +
                           " of " + std::to_string(total) + " entries into " + folder;
     if (!created.empty()) message += "; the " + std::to_string(removed) + " new files it wrote were removed";
+    if (folderRemoved) message += "; the folder it created was removed";
     if (!kept.empty()) message += "; these could not be removed: " + kept;
     if (!replaced.empty()) {
         message += "; " + std::to_string(replaced.size()) + " files that existed were replaced and keep the contents "
@@ -80,7 +102,7 @@ int FailExtract(std::ostream& err, const std::string& error, const std::string& 
 }  // namespace
 
 int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "verify needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     // The JSON document lists the entries, so the index is kept.
     const PackageFile file = OpenPackageFile(line.operands[0], !line.json);
     const int exitCode = file.ExitCode(true);
@@ -89,12 +111,14 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return exitCode;
     }
     (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
-    if (exitCode == kExitValid && file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (exitCode != kExitValid) return exitCode;
+    if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
+    if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
     return exitCode;
 }
 
 int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "list needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     const PackageFile file = OpenPackageFile(line.operands[0], false);
     const int exitCode = file.ExitCode(false);
     if (!file.Valid()) return WriteRefusal(line.command, file, exitCode, line.json, out, err);
@@ -103,12 +127,14 @@ int RunList(const CommandLine& line, std::ostream& out, std::ostream& err) {
                           file.path + ": " + std::to_string(file.reader->m_files.size()) + " entries", file, true);
         return exitCode;
     }
-    for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << name << "\n";
+    for (const auto& [name, entry] : file.reader->m_files) out << entry.size << " " << ShownName(name) << "\n";
     return exitCode;
 }
 
-int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 2) return Usage(err, line, "extract needs FILE DIR");
+namespace {
+
+int Extract(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
+    if (line.operands.size() != 2) return WrongOperands(err, line, 2, "FILE DIR");
     const std::string& packagePath = line.operands[0];
     const std::string& folder = line.operands[1];
     const PackageFile file = OpenPackageFile(packagePath, false);
@@ -119,12 +145,14 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::map<std::string, std::string> byFoldedName;
     for (const auto& [name, entry] : entries) {
         const std::string why = WhyNotPlainName(name);
-        if (!why.empty()) return Fail(err, "entry name '" + name + "' " + why + ": nothing extracted");
+        if (!why.empty()) return Fail(err, "entry name '" + ShownName(name) + "' " + why + ": nothing extracted");
         const auto clash = byFoldedName.emplace(FoldedName(name), name);
         if (!clash.second)
-            return Fail(err, "entries '" + clash.first->second + "' and '" + name +
+            return Fail(err, "entries '" + ShownName(clash.first->second) + "' and '" + ShownName(name) +
                                  "' differ only in letter case: on Windows they would be one file; nothing extracted");
     }
+    // From here an interrupt ends the extract as a failure does: what this run wrote goes.
+    CInterruptDeferral deferral;
     bool folderCreated = false;
     std::string error = CreateFolder(folder, &folderCreated);
     if (!error.empty()) return Fail(err, error);
@@ -159,19 +187,39 @@ int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
         } else {
             error = WriteFileWhole(target, {{entry.data.get(), entry.size}}, replace);
         }
+        if (error.empty()) {
+            (replace ? replaced : created).push_back(target);
+            record.entries.push_back(RecordEntry(name, entry.data.get(), entry.size));
+            record.entries.back().target = target;
+            record.entries.back().replaced = replace;
+        }
+        const std::string interrupt = PendingInterrupt();
+        if (!interrupt.empty()) {
+            FailExtract(err, kInterruptedBy + interrupt, folder, folderCreated, entries.size(), created, replaced);
+            err.flush();
+            EndByInterrupt();
+        }
         if (!error.empty()) return FailExtract(err, error, folder, folderCreated, entries.size(), created, replaced);
-        (replace ? replaced : created).push_back(target);
     }
+    record.written = true;
+    record.output = folder;
     out << packagePath << ": " << entries.size() << " entries extracted into " << folder << "\n";
     return kExitOk;
 }
 
+}  // namespace
+
+int RunExtract(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Extract, line, out, err);
+}
+
 int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 1) return Usage(err, line, "check needs FILE");
+    if (line.operands.size() != 1) return WrongOperands(err, line, 1, "FILE");
     const PackageFile file = OpenPackageFile(line.operands[0], false);
     if (!file.Valid()) return WriteRefusal(line.command, file, file.ExitCode(true), line.json, out, err);
 
     const CheckResult result = CheckPackage(*file.reader);
+    const std::vector<std::pair<std::string, std::string>> names = UnwritableNames(*file.reader);
     std::string summary = CheckSummary(result.counts);
     int exitCode = CheckExitCode(result.counts);
     const std::string machines = MachinesVerdict(result.counts);
@@ -180,11 +228,21 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
                   machines;
         exitCode = kExitPackageWithoutLauncher;
     } else if (file.front.kind == FrontKind::kNotLauncher) {
-        summary = "check failed: what stands before the package is no complete 32-bit Windows executable (" +
-                  file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
+        summary = "check failed: what stands before the package is no " + CompleteExecutableWords(file.front.machine) +
+                  " (" + file.front.problem + "), which no machine can start; with the launcher in front: " + machines;
         exitCode = kExitNotLauncher;
+    } else if (SignatureBroken(file.signature)) {
+        summary = "check failed: the signature is not whole (" + BrokenSignatureText(file.signature, file.bytes.size()) +
+                  "); apart from it: " + machines;
+        exitCode = kExitSignatureBroken;
     }
     const MemoryNeed need = MemoryNeedOf(file.bytes.size(), *file.reader);
+    const std::string warning = MemoryWarning(need, "'" + file.path + "'");
+    const bool warned = result.counts.warnings > 0 || !names.empty() || !warning.empty();
+    if (line.strict && warned && exitCode == kExitOk) {
+        summary = "check failed (--strict: warnings are errors): " + machines;
+        exitCode = kExitStrictWarning;
+    }
     if (line.json) {
         CJsonWriter json(out);
         BeginDocument(json, line.command, exitCode, file.path + ": " + summary);
@@ -192,21 +250,31 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
         WriteFileObject(json, file, true);
         json.Key("check");
         WriteCheckObject(json, result);
+        json.Key("unwritable_names").BeginArray();
+        for (const auto& [name, why] : names) {
+            json.BeginObject();
+            json.Member("name", name);
+            json.Member("problem", why);
+            json.EndObject();
+        }
+        json.EndArray();
         json.Key("memory");
         WriteMemoryObject(json, need);
         json.EndObject();
         return exitCode;
     }
     WriteCheckReport(result, out);
+    for (const auto& [name, why] : names) out << file.path << ": " << NameProblemLine(name, why) << "\n";
+    if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
     if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
-    const std::string warning = MemoryWarning(need, "'" + file.path + "'");
-    if (!warning.empty()) err << kProgram << warning << "\n";
+    if (SignatureBroken(file.signature)) out << file.BrokenSignatureLine() << "\n";
+    Warn(err, line, warning);
     out << file.path << ": " << summary << "\n";
     return exitCode;
 }
 
 int RunDiff(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 2) return Usage(err, line, "diff needs OLD NEW");
+    if (line.operands.size() != 2) return WrongOperands(err, line, 2, "OLD NEW");
     const PackageFile older = OpenPackageFile(line.operands[0], false);
     const PackageFile newer = older.Valid() ? OpenPackageFile(line.operands[1], false) : PackageFile();
     const PackageFile& refused = older.Valid() ? newer : older;

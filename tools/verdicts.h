@@ -22,6 +22,9 @@ inline constexpr int kExitUnknownStatus = 4;
 inline constexpr int kExitNotLauncher = 8;
 // check: a package file, with no launcher in front.
 inline constexpr int kExitPackageWithoutLauncher = 9;
+// verify, check: the package and the launcher are sound, but the certificate table the headers
+// name is cut short, lies outside the file or is no well-formed table.
+inline constexpr int kExitSignatureBroken = 12;
 
 const char* VerdictOf(int32_t status);
 int ExitCodeOf(int32_t status);

@@ -12,6 +12,9 @@
 #include "tools/launcher_memory.h"
 #include "tools/pack_commands.h"
 #include "tools/package_diagnosis.h"
+#include "tools/package_file.h"
+#include "tools/utf8.h"
+#include "tools/write_record.h"
 #include "tools/verdicts.h"
 
 #include <map>
@@ -57,6 +60,21 @@ private:
     std::vector<std::string> m_lines;
 };
 
+// The text of a list file as UTF-8: UTF-16 (either byte order, with or without a byte order
+// mark) is converted; a file with zero bytes in it is no text. Empty, or what is wrong.
+std::string ListText(const std::vector<uint8_t>& bytes, std::string& text) {
+    const TextEncoding encoding = DetectTextEncoding(bytes);
+    if (encoding != TextEncoding::kUtf8) {
+        if (Utf8FromUtf16(bytes, encoding, text)) return {};
+        return std::string("looks like ") + EncodingName(encoding) +
+               " text but is not well-formed; save the list as UTF-8 (PowerShell: Out-File -Encoding utf8)";
+    }
+    text.assign(bytes.begin(), bytes.end());
+    if (text.find('\0') != std::string::npos)
+        return "is no text (it holds zero bytes): a list names one FILE[=NAME] per line, in UTF-8 or UTF-16";
+    return {};
+}
+
 // The lines of the list files, each with its origin; relative paths are taken from the list's
 // folder.
 std::vector<InputOperand> ReadLists(const std::vector<std::string>& lists, CProblems& problems) {
@@ -75,7 +93,13 @@ std::vector<InputOperand> ReadLists(const std::vector<std::string>& lists, CProb
         }
         const std::string folder = fromStandardInput ? "." : FolderOf(list);
         const std::string shown = fromStandardInput ? kStandardInputName : list;
-        for (const ListLine& line : ParseListText(std::string(text.begin(), text.end()))) {
+        std::string lines;
+        error = ListText(text, lines);
+        if (!error.empty()) {
+            problems.Add({}, "'" + shown + "' " + error);
+            continue;
+        }
+        for (const ListLine& line : ParseListText(lines)) {
             InputOperand input = SplitInputOperand(line.text);
             input.origin = shown + ":" + std::to_string(line.number);
             if (!input.path.empty() && !IsAbsolutePath(input.path) && folder != ".")
@@ -111,22 +135,22 @@ void CheckInputs(const std::vector<InputOperand>& inputs, CProblems& problems) {
     std::map<std::string, const InputOperand*> byName, byFoldedName;
     for (const InputOperand& input : inputs) {
         if (input.path.empty()) {
-            problems.Add(input.origin, "'" + input.name + "' names no file (FILE=NAME needs a file before '=')");
+            problems.Add(input.origin, "'" + ShownName(input.name) + "' names no file (FILE=NAME needs a file before '=')");
             continue;
         }
         const std::string why = WhyNotPlainName(input.name);
         if (!why.empty()) {
-            problems.Add(input.origin, "entry name '" + input.name + "' " + why);
+            problems.Add(input.origin, "entry name '" + ShownName(input.name) + "' " + why);
             continue;
         }
         const auto same = byName.find(input.name);
         const auto folded = byFoldedName.find(FoldedName(input.name));
         if (same != byName.end()) {
-            problems.Add(input.origin, "entry name '" + input.name + "' is given twice (first " +
+            problems.Add(input.origin, "entry name '" + ShownName(input.name) + "' is given twice (first " +
                                            WhereNamed(*same->second) + ")");
         } else if (folded != byFoldedName.end()) {
-            problems.Add(input.origin, "entry names '" + folded->second->name + "' (" + WhereNamed(*folded->second) +
-                                           ") and '" + input.name +
+            problems.Add(input.origin, "entry names '" + ShownName(folded->second->name) + "' (" +
+                                           WhereNamed(*folded->second) + ") and '" + ShownName(input.name) +
                                            "' differ only in letter case: Windows would make them one file");
         } else {
             byName[input.name] = &input;
@@ -153,7 +177,9 @@ MemoryNeed NeedOf(uint64_t fileSize, const std::vector<package::PackageInput>& e
 
 }  // namespace
 
-int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
+namespace {
+
+int Create(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
     if (line.operands.empty()) return Usage(err, line, "create needs OUT");
     const std::string& output = line.operands[0];
     const bool toStandardOutput = output == kStandardStream;
@@ -192,19 +218,25 @@ int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
 
     const std::string warning =
         MemoryWarning(NeedOf(package.bytes.size(), entries), "the launcher with this package (and its own bytes)");
-    if (!warning.empty()) err << kProgram << warning << "\n";
+    if (Warn(err, line, warning)) return kExitStrictWarning;
 
     const std::vector<ByteSpan> pieces = {{package.bytes.data(), package.bytes.size()}};
     const std::string error = toStandardOutput ? WriteStandardOutput(pieces) : WriteFileWhole(output, pieces, line.force);
     if (!error.empty()) return Fail(err, error);
-    // With the package on standard output, the report goes to standard error.
-    (toStandardOutput ? err : out) << (toStandardOutput ? kStandardOutputName : output) << ": " << entries.size()
-                                   << " entries, " << package.bytes.size() << " bytes\n";
+    record.written = true;
+    record.keyByte = key;
+    RecordOutput(record, output, package.bytes.data(), package.bytes.size());
+    for (const package::PackageInput& entry : entries)
+        record.entries.push_back(RecordEntry(entry.name, entry.contents.data(), entry.contents.size()));
+    // With the package on standard output, the report goes to standard error (not with --quiet).
+    if (!toStandardOutput || !line.quiet)
+        (toStandardOutput ? err : out) << (toStandardOutput ? kStandardOutputName : output) << ": " << entries.size()
+                                       << " entries, " << package.bytes.size() << " bytes\n";
     return kExitOk;
 }
 
-int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands.size() != 3) return Usage(err, line, "append needs EXE PACKAGE OUT");
+int Append(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
+    if (line.operands.size() != 3) return WrongOperands(err, line, 3, "EXE PACKAGE OUT");
     const std::string& exePath = line.operands[0];
     const std::string& packagePath = line.operands[1];
     const std::string& output = line.operands[2];
@@ -233,9 +265,10 @@ int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return Fail(err, "'" + exePath + "' is signed: a package appended after its signature is "
                          "not covered by it and the launcher refuses it; append to the unsigned "
                          "launcher, then sign");
-    const std::string notLauncher = WhyNotLauncherImage(exe.data(), exe.size(), kFileEnds);
+    LauncherMachine machine = LauncherMachine::kUnknown;
+    const std::string notLauncher = WhyNotLauncherImage(exe.data(), exe.size(), kFileEnds, nullptr, &machine);
     if (!notLauncher.empty())
-        return Fail(err, "'" + exePath + "' is no complete 32-bit Windows executable: " + notLauncher);
+        return Fail(err, "'" + exePath + "' is no " + CompleteExecutableWords(machine) + ": " + notLauncher);
 
     size_t header = package::FindHeader(packageBytes.data(), packageBytes.size());
     if (header != 0) return Fail(err, "'" + packagePath + "' does not start with a package");
@@ -257,12 +290,29 @@ int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
         return Fail(err, "the end of '" + exePath + "' would hide the package from the reader");
 
     const std::string warning = MemoryWarning(MemoryNeedOf(joined.size(), reader), "'" + output + "'");
-    if (!warning.empty()) err << kProgram << warning << "\n";
+    if (Warn(err, line, warning)) return kExitStrictWarning;
 
-    error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force);
+    // The launcher's executable bits go with it (POSIX; Windows has none).
+    error = WriteFileWhole(output, {{joined.data(), joined.size()}}, line.force, ExecutableBits(exePath));
     if (!error.empty()) return Fail(err, error);
+    record.written = true;
+    record.packageOffset = exe.size();
+    record.machine = MachineLabel(machine);
+    RecordOutput(record, output, joined.data(), joined.size());
+    for (const auto& [name, entry] : reader.m_files) record.entries.push_back(RecordEntry(name, entry.data.get(), entry.size));
     out << output << ": package of " << packageBytes.size() << " bytes appended at offset " << exe.size() << "\n";
+    out << MachineLine(output, machine) << "\n";
     return kExitOk;
+}
+
+}  // namespace
+
+int RunCreate(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Create, line, out, err);
+}
+
+int RunAppend(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    return RunRecorded(Append, line, out, err);
 }
 
 }  // namespace linkmoor::tools

@@ -100,5 +100,49 @@ TEST(CertificateTable, TheReaderRefusesAPackageTheSignatureDoesNotCover) {
     }
 }
 
+// A table counts as a signature only when its bytes are in the file and read as WIN_CERTIFICATE
+// entries that fill it.
+TEST(CertificateTable, ItsBytesAreCheckedAsWinCertificateEntries) {
+    using package::TableShape;
+    const Bytes image = Executable({});
+    const uint32_t at = uint32_t(image.size());
+    // The image followed by `table`, the directory naming `size` bytes at `offset`.
+    auto file = [&](const Bytes& table, uint32_t offset, uint32_t size) {
+        Bytes bytes = image;
+        test::PutCertificateTable(bytes, offset, size);
+        bytes.insert(bytes.end(), table.begin(), table.end());
+        return bytes;
+    };
+    const Bytes one = test::CertificateTableBytes(0x40);
+    Bytes two = one;  // a second entry of 13 bytes, padded to 16
+    Bytes second = test::CertificateTableBytes(16);
+    PutLe32(second, 0, 13);
+    two.insert(two.end(), second.begin(), second.end());
+    auto with = [](Bytes table, size_t offset, uint32_t value) {
+        PutLe32(table, offset, value);
+        return table;
+    };
+    const struct {
+        const char* what;
+        Bytes file;
+        TableShape shape;
+    } cases[] = {
+        {"one entry", file(one, at, 0x40), TableShape::kWhole},
+        {"two entries, the second padded", file(two, at, uint32_t(two.size())), TableShape::kWhole},
+        {"cut where the table starts", file({}, at, 0x40), TableShape::kCutShort},
+        {"cut inside the table", file(Bytes(one.begin(), one.begin() + 0x20), at, 0x40), TableShape::kCutShort},
+        {"pointing past the end", file({}, at + 1000, 0x40), TableShape::kOutsideFile},
+        {"revision 3.0", file(with(one, 4, 0x0300 | 2u << 16), at, 0x40), TableShape::kMalformed},
+        {"type 0", file(with(one, 4, 0x0200), at, 0x40), TableShape::kMalformed},
+        {"length below its header", file(with(one, 0, 4), at, 0x40), TableShape::kMalformed},
+        {"entry longer than the table", file(with(one, 0, 0x48), at, 0x40), TableShape::kMalformed},
+        {"bytes after the last entry", file(with(one, 0, 0x30), at, 0x40), TableShape::kMalformed},
+    };
+    for (const auto& c : cases) {
+        const auto table = package::FindCertificateTable(c.file.data(), c.file.size());
+        EXPECT_EQ(package::CheckCertificateTable(c.file.data(), c.file.size(), table).shape, c.shape) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace linkmoor

@@ -82,13 +82,20 @@ void PutCertificateTable(Bytes& image, uint32_t offset, uint32_t size, bool plus
     PutLe32(image, security + 4, size);
 }
 
-Bytes LauncherImage(size_t rawSize) {
+Bytes CertificateTableBytes(uint32_t size) {
+    Bytes table(size, 0xA5);
+    PutLe32(table, 0, size);
+    PutLe32(table, 4, 0x0200 | 0x0002u << 16);  // wRevision, wCertificateType
+    return table;
+}
+
+Bytes LauncherImage(size_t rawSize, bool plus) {
     using namespace linkmoor::package;
-    Bytes image = PeImage({});
+    Bytes image = PeImage({plus});
     const size_t coff = kPeAt + 4;
     const size_t optional = coff + 20;
-    const size_t section = optional + 224;
-    PutLe32(image, coff, kMachineI386 | 1u << 16);  // Machine, NumberOfSections 1
+    const size_t section = optional + (plus ? 240 : 224);
+    PutLe32(image, coff, (plus ? kMachineAmd64 : kMachineI386) | 1u << 16);  // Machine, NumberOfSections 1
     image[coff + 18] = uint8_t(kImageFileExecutable);
     PutLe32(image, optional + kSizeOfHeadersOffset, uint32_t(kPeImageSize));
     std::copy_n(".text", 5, image.begin() + section);

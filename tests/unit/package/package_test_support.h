@@ -46,10 +46,14 @@ Bytes PeImage(const PeShape& shape);
 // image with PeImage's headers, as signing does.
 void PutCertificateTable(Bytes& image, uint32_t offset, uint32_t size, bool plus = false);
 
-// A complete 32-bit Windows executable as the package tool wants it in front of a package: the
-// headers of PeImage for an i386 executable image, one section whose `rawSize` bytes of raw data
+// A certificate table of `size` bytes (a multiple of 8) as signing writes it: one WIN_CERTIFICATE
+// (revision 2.0, PKCS#7 signed data) whose certificate bytes are all 0xA5.
+Bytes CertificateTableBytes(uint32_t size);
+
+// A complete Windows executable as the package tool wants it in front of a package: the
+// headers of PeImage for an i386 executable image (with `plus`, a PE32+ image for AMD64), one section whose `rawSize` bytes of raw data
 // follow the headers, and the package's magic text in that data (as the launcher's constant data
 // holds it), without a valid check field.
-Bytes LauncherImage(size_t rawSize = 0x2000);
+Bytes LauncherImage(size_t rawSize = 0x2000, bool plus = false);
 
 }  // namespace linkmoor::test

@@ -2,6 +2,7 @@
 
 #include "tools/entry_names.h"
 #include "tools/command_line.h"
+#include "tools/utf8.h"
 #include "tools/verdicts.h"
 
 #include "package/packed_tools.h"
@@ -29,6 +30,60 @@ TEST(EntryNames, PlainNamesAreAcceptedAndPathsRefused) {
     };
     for (const Case& c : cases) EXPECT_EQ(WhyNotPlainName(c.name).empty(), c.plain) << "'" << c.name << "'";
     EXPECT_FALSE(WhyNotPlainName(std::string("a\0b", 3)).empty());
+
+    // Windows takes 255 UTF-16 units per name; a character above U+FFFF takes two of them.
+    std::string packages, accents;
+    for (int i = 0; i < 127; ++i) packages += "\xF0\x9F\x93\xA6";  // U+1F4E6
+    for (int i = 0; i < 255; ++i) accents += "\xC3\xA9";
+    const std::pair<std::string, bool> lengths[] = {
+        {std::string(255, 'a'), true}, {std::string(256, 'a'), false}, {packages + "a", true},
+        {packages + "ab", false},      {accents, true},                  {accents + "a", false},
+    };
+    for (const auto& [name, plain] : lengths) EXPECT_EQ(WhyNotPlainName(name).empty(), plain) << name.size();
+    EXPECT_EQ(WhyNotPlainName(std::string(256, 'a')),
+              "is 256 UTF-16 units long; Windows takes at most 255 in a file name");
+}
+
+TEST(EntryNames, TextOutputShowsControlBytesEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"qorvusbd.inf", "qorvusbd.inf"},
+        {"\xD0\xB6.dll", "\xD0\xB6.dll"},                                     // UTF-8 as it is
+        {"x\x1B[2Jy", "x\\u001b[2Jy"},                                        // an escape sequence
+        {std::string("a\0\n\x7F", 4), "a\\u0000\\u000a\\u007f"},
+        {"\xC2\x9B" "31m", "\\u009b31m"},                                     // C1 CSI
+        {"a\\b", "a\\\\b"},
+        {"\xE9t\xE9", "\\xe9t\\xe9"},                                            // no UTF-8
+    };
+    for (const auto& [name, shown] : cases) EXPECT_EQ(ShownName(name), shown) << shown;
+}
+
+// List files written on Windows: UTF-16 in either byte order, with or without a byte order mark.
+TEST(EntryNames, Utf16TextIsFoundAndConverted) {
+    auto bytes = [](const std::u16string& text, bool little, bool mark) {
+        std::vector<uint8_t> out;
+        for (char16_t unit : (mark ? u"\uFEFF" : u"") + text) {
+            out.push_back(uint8_t(little ? unit : unit >> 8));
+            out.push_back(uint8_t(little ? unit >> 8 : unit));
+        }
+        return out;
+    };
+    const std::u16string list = u"a.dll=\u0436\r\nb\U0001F4E6\n";
+    const std::string utf8 = "a.dll=\xD0\xB6\r\nb\xF0\x9F\x93\xA6\n";
+    for (bool little : {true, false}) {
+        for (bool mark : {true, false}) {
+            const std::vector<uint8_t> file = bytes(list, little, mark);
+            const TextEncoding encoding = DetectTextEncoding(file);
+            EXPECT_EQ(encoding, little ? TextEncoding::kUtf16Le : TextEncoding::kUtf16Be) << little << mark;
+            std::string text;
+            EXPECT_TRUE(Utf8FromUtf16(file, encoding, text));
+            EXPECT_EQ(text, utf8);
+        }
+    }
+    std::string text;
+    const std::u16string lone = {u'a', char16_t(0xD800), u'b'};  // a high surrogate without its pair
+    EXPECT_FALSE(Utf8FromUtf16(bytes(lone, true, true), TextEncoding::kUtf16Le, text));
+    EXPECT_EQ(DetectTextEncoding({'a', '\n', 'b', '\n'}), TextEncoding::kUtf8);
+    EXPECT_EQ(DetectTextEncoding({'M', 'Z', 0, 0, 3, 0, 0, 0}), TextEncoding::kUtf8);  // zeros everywhere
 }
 
 TEST(EntryNames, SpecsSplitAtTheLastEquals) {
@@ -117,7 +172,12 @@ TEST(CommandLine, OptionsOperandsAndRefusals) {
         {{"create", "--key=300", "out", "a"}, false, 0},
         {{"create", "--force=yes", "out", "a"}, false, 0},
         {{"create", "--bogus", "out", "a"}, false, 0},
-        {{"create", "--json", "out", "a"}, false, 0},
+        {{"create", "--json", "out", "a"}, true, 2},
+        {{"create", "--json", "-", "a"}, false, 0},
+        {{"explain", "--json", "x"}, false, 0},
+        {{"verify", "--strict", "f"}, false, 0},
+        {{"check", "--strict", "--quiet", "f"}, true, 1},
+        {{"check", "--quiet=1", "f"}, false, 0},
         {{"verify", "--key", "1", "f"}, false, 0},
         {{"verify", "--force", "f"}, false, 0},
         {{"verify", "--json", "f"}, true, 1},

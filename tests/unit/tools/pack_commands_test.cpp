@@ -201,7 +201,8 @@ TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFold
     EXPECT_EQ(records[0].first, "one");
     EXPECT_EQ(records[1].first, "second");
 
-    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\n";
+    const std::string longName(256, 'n');
+    const std::string bad = "in/one\nmissing\nempty\nin/two=ONE\nin/two=sub/x\nin/one\nin/two=" + longName + "\n";
     Write("lists/bad.lst", Bytes(bad.begin(), bad.end()));
     Result refused = Run({"create", "--list", "@lists/bad.lst", "@out2.pkg", "@lists/in/two=one"});
     EXPECT_EQ(refused.code, 1);
@@ -214,6 +215,8 @@ TEST_F(PackTool, ListFilesReportEveryProblemWithItsLineAndTakePathsFromTheirFold
                      "make them one file\n" +
               list + ":5: entry name 'sub/x' holds a path separator\n" +
               list + ":6: entry name 'one' is given twice (first at " + list + ":1)\n" +
+              list + ":7: entry name '" + longName + "' is 256 UTF-16 units long; Windows takes at most 255 in a "
+                     "file name\n" +
               "linkmoor-pack: entry name 'one' is given twice (first at " + list + ":1)\n");
     EXPECT_FALSE(Exists("out2.pkg"));
 }
@@ -300,7 +303,10 @@ const size_t kImageSize = SampleExecutable().size();
 Bytes SignedExecutable(uint32_t tableOffset = uint32_t(kImageSize)) {
     Bytes exe = SampleExecutable();
     test::PutCertificateTable(exe, tableOffset, kTableSize);
-    if (tableOffset == kImageSize) exe.insert(exe.end(), kTableSize, 0xA5);
+    if (tableOffset == kImageSize) {
+        const Bytes table = test::CertificateTableBytes(kTableSize);
+        exe.insert(exe.end(), table.begin(), table.end());
+    }
     return exe;
 }
 
@@ -312,7 +318,8 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
     // Signed after appending: the table follows the package.
     Bytes covered = SignedExecutable(uint32_t(end));
     covered.insert(covered.end(), package.begin(), package.end());
-    covered.insert(covered.end(), kTableSize, 0xA5);
+    const Bytes table = test::CertificateTableBytes(kTableSize);
+    covered.insert(covered.end(), table.begin(), table.end());
     Write("covered.exe", covered);
     // Appended after signing: the package follows the table.
     Bytes after = SignedExecutable();
@@ -325,7 +332,8 @@ TEST_F(PackTool, SignedFilesSayWhetherTheSignatureCoversThePackage) {
                                     std::to_string(end) + ")\n";
     Result verified = Run({"verify", "@covered.exe"});
     EXPECT_EQ(verified.code, 0) << verified.err;
-    EXPECT_EQ(verified.out, Path("covered.exe") + ": package valid\n" + coveredLine);
+    EXPECT_EQ(verified.out, Path("covered.exe") + ": package valid\n" + Path("covered.exe") +
+                                ": launcher built for x86\n" + coveredLine);
     Result checked = Run({"check", "@covered.exe"});
     const size_t summary = checked.out.rfind(Path("covered.exe") + ": check ");
     ASSERT_NE(summary, std::string::npos) << checked.out;
@@ -513,7 +521,8 @@ TEST_F(PackTool, OnlyACompleteLauncherImageStandsBeforeAPackage) {
         {"cut launcher", Bytes(image.begin(), image.begin() + 4096),
          "its section '.text' holds raw data up to byte 41024, beyond byte 4096, where "},
         {"no PE header", with(image, test::kPeAt, {'N', 'E'}), "there is no PE signature at byte 128"},
-        {"64-bit image", with(image, coff + 20, {0x0B, 0x02}), "it is a 64-bit (PE32+) executable"},
+        {"PE32+ for i386", with(image, coff + 20, {0x0B, 0x02}),
+         "its optional header is the 64-bit kind (PE32+), but it is built for 32-bit x86"},
         {"ARM64 program", with(image, coff, {0x64, 0xAA}), "it is built for ARM64, not for 32-bit x86"},
         {"DLL", with(image, coff + 19, {0x20}), "it is a DLL, not a program"},
         {"no sections", with(image, coff + 2, {0, 0}), "it has no sections"},
@@ -571,8 +580,17 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
     const uint32_t tableAt = uint32_t(signedOne.size());
     test::PutLe32(signedOne, test::kPeAt + 24 + 64, 0x1234);
     test::PutCertificateTable(signedOne, tableAt, kTableSize);
-    signedOne.insert(signedOne.end(), kTableSize, 0xA5);
+    const Bytes table = test::CertificateTableBytes(kTableSize);
+    signedOne.insert(signedOne.end(), table.begin(), table.end());
     Write("signed.exe", signedOne);
+    // Signed again (another certificate), with bytes after the table, and cut inside the table.
+    Bytes resigned = signedOne;
+    resigned.back() ^= 1;
+    Write("resigned.exe", resigned);
+    Bytes extra = signedOne;
+    extra.insert(extra.end(), 7, 0);
+    Write("extra.exe", extra);
+    Write("cut.exe", Bytes(signedOne.begin(), signedOne.end() - 9));
     Bytes trailed = Read("one.exe");
     trailed.push_back(0);
     Write("trailed.exe", trailed);
@@ -595,6 +613,15 @@ TEST_F(PackTool, DiffNamesChangedEntriesAndWhichBytesDiffer) {
         {"one.exe", "signed.exe", 11,
          same3 + "identical; bytes before the package differ only in the signature fields; bytes after the "
                  "package differ; only the signature differs"},
+        {"signed.exe", "resigned.exe", 11,
+         same3 + "identical; bytes before the package identical; bytes after the package differ; only the "
+                 "signature differs"},
+        // Bytes beyond the table, or a table cut short: more than the signature differs.
+        {"signed.exe", "extra.exe", 10,
+         same3 + "identical; bytes before the package identical; bytes after the package differ"},
+        {"one.exe", "cut.exe", 10,
+         same3 + "identical; bytes before the package differ only in the signature fields; bytes after the "
+                 "package differ"},
         {"one.exe", "trailed.exe", 10,
          same3 + "identical; bytes before the package identical; bytes after the package differ"},
         // Index order (capitals first); a renamed entry is one removed and one added.
@@ -673,9 +700,10 @@ TEST_F(PackTool, ExtractChecksEveryTargetBeforeWritingAny) {
 }
 
 TEST_F(PackTool, AFailedExtractRemovesWhatItWroteAndSaysSo) {
-    // The third entry's name is too long for any file system: the first two are written, then
-    // the third fails.
-    const std::string longName(300, 'z');
+    // The third entry's name is 128 UTF-16 units, which Windows takes, but 384 bytes of UTF-8,
+    // more than a Linux file system takes: the first two are written, then the third fails.
+    std::string longName;
+    for (int i = 0; i < 128; ++i) longName += "\xE2\x82\xAC";  // U+20AC
     Write("p.pkg", package::BuildPackage({{"a", {1}}, {"b", {2}}, {longName, {3}}}, 3).bytes);
     fs::create_directory(m_dir / "old");
     Write("old/b", {9});
@@ -721,7 +749,16 @@ TEST_F(PackTool, HelpVersionAndUsageErrors) {
         {{}, "linkmoor-pack: no command given (see 'linkmoor-pack --help')"},
         {{"pack"}, "linkmoor-pack: unknown command 'pack' (see 'linkmoor-pack --help')"},
         {{"verify"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
-        {{"verify", "a", "b"}, "linkmoor-pack: verify needs FILE (see 'linkmoor-pack verify --help')"},
+        {{"verify", "a", "b"},
+         "linkmoor-pack: 'b' is one operand too many: verify takes FILE (see 'linkmoor-pack verify --help')"},
+        {{"append", "e", "p", "o", "x"}, "linkmoor-pack: 'x' is one operand too many: append takes EXE PACKAGE OUT "
+                                         "(see 'linkmoor-pack append --help')"},
+        {{"help", "bogus"},
+         "linkmoor-pack: no help on 'bogus': it is no command of linkmoor-pack (see 'linkmoor-pack --help')"},
+        {{"help", "create", "extra"}, "linkmoor-pack: 'extra' is one operand too many: help takes at most one COMMAND "
+                                      "(see 'linkmoor-pack --help')"},
+        {{"--version", "--json"}, "linkmoor-pack: '--json' is one operand too many: --version takes nothing after it "
+                                  "(see 'linkmoor-pack --help')"},
         {{"extract", "a"}, "linkmoor-pack: extract needs FILE DIR (see 'linkmoor-pack extract --help')"},
         {{"create", "--key", "x", "o"},
          "linkmoor-pack: --key takes 0 to 255 or 0x00 to 0xff, not 'x' (see 'linkmoor-pack create --help')"},

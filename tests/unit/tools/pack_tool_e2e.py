@@ -137,10 +137,55 @@ def standard_streams(folder):
           f"--list - reads the list from standard input ({listed.stderr!r})")
 
 
+def release_cases(folder):
+    """The cases of a release's life that 1.2.0 answers, one table: the shell command, its exit
+    code, and a text its standard error must hold (None: empty)."""
+    write(os.path.join(folder, "a"), b"contents a")
+    write(os.path.join(folder, "b"), b"contents b")
+    subprocess.run([TOOL, "create", "p.pkg", "a", "b"], cwd=folder, check=True, capture_output=True)
+    make(folder, "escape.pkg", "x\x1b[31mred:text=x", key=3)
+    write(os.path.join(folder, "le.lst"), "\ufeffa\r\nb\r\n".encode("utf-16-le"))
+    write(os.path.join(folder, "be.lst"), "a\nb\n".encode("utf-16-be"))
+    write(os.path.join(folder, "launcher.exe"), launcher_image(30000))
+    os.chmod(os.path.join(folder, "launcher.exe"), 0o755)
+    cases = [
+        ("list --json p.pkg >/dev/full", 13, "linkmoor-pack: cannot write to standard output: No space left on device"),
+        ("verify p.pkg >&-", 13, "cannot write to standard output: Bad file descriptor"),
+        # A reader that went away: the exit code of the tool, not of the pipeline's end.
+        ('{ "$0" list p.pkg; echo $? >rc; } | (exec 0<&-; sleep 1); exit $(cat rc)', 13,
+         "cannot write to standard output: Broken pipe"),
+        ("verify p.pkg 2>/dev/full >/dev/full", 13, None),
+        ("create --list le.lst le.pkg", 0, None),
+        ("create --list be.lst be.pkg", 0, None),
+        ("create --list launcher.exe bin.pkg", 1, "'launcher.exe' is no text (it holds zero bytes)"),
+        ("create --quiet - a b >/dev/null", 0, None),
+        ("list escape.pkg | grep -F 'x\\u001b[31mred'", 0, None),
+        ("append launcher.exe p.pkg out.exe && test -x out.exe", 0, None),
+        ("verify a b", 64, "'b' is one operand too many: verify takes FILE"),
+        ("help verify extra", 64, "'extra' is one operand too many"),
+        ("help bogus", 64, "no help on 'bogus'"),
+        ("--version extra", 64, "'extra' is one operand too many"),
+    ]
+    for command, code, said in cases:
+        script = command if command.startswith("{") else f'"$0" {command}'
+        result = subprocess.run(["sh", "-c", script, TOOL], cwd=folder, capture_output=True)
+        err = result.stderr.decode("utf-8", "replace")
+        check(result.returncode == code and (said in err and err.count("\n") == 1 if said else err == ""),
+              f"{command}: exit {result.returncode} (want {code}), {err.strip()!r}")
+    check(read(os.path.join(folder, "le.pkg")) == read(os.path.join(folder, "p.pkg"))
+          and read(os.path.join(folder, "be.pkg")) == read(os.path.join(folder, "p.pkg")),
+          "UTF-16 lists, with and without a byte order mark, give the package of the UTF-8 list")
+    os.chmod(os.path.join(folder, "launcher.exe"), 0o644)
+    subprocess.run([TOOL, "append", "launcher.exe", "p.pkg", "plain.exe"], cwd=folder, check=True, capture_output=True)
+    check(not os.access(os.path.join(folder, "plain.exe"), os.X_OK), "append: no executable bit from a plain file")
+
+
 with tempfile.TemporaryDirectory(prefix="pack-e2e-") as root:
     round_trip(root)
     standard_streams(root)
     independent_packages(root)
     bad_inputs(root)
+    os.makedirs(os.path.join(root, "release"))
+    release_cases(os.path.join(root, "release"))
 
 sys.exit(finish())

@@ -145,6 +145,14 @@ with tempfile.TemporaryDirectory(prefix="explain-") as folder:
         expected = read(os.path.join(source, name + ".expected")).decode("latin-1")
         check(got == 0 and out == expected, f"{name}.log: the reviewed report (exit {got}{', ' + repr(out) if out != expected else ''})")
 
+    # Saved again as UTF-16 (Notepad's "Unicode"): the same report as the UTF-8 log.
+    os.makedirs(os.path.join(folder, "utf16"))
+    text = read(os.path.join(LOGS, "complete-run.log")).decode("utf-8")
+    write(os.path.join(folder, "utf16", "complete-run.log"), "\ufeff".encode("utf-16-le") + text.encode("utf-16-le"))
+    got, out, err = explain(os.path.join(folder, "utf16"), "complete-run.log")
+    check(got == 0 and out == read(os.path.join(LOGS, "complete-run.expected")).decode("latin-1"),
+          f"a UTF-16 log: the report of its UTF-8 text (exit {got})")
+
     # Cut short inside a line: the report says so, and where the run had got to.
     log = read(os.path.join(LOGS, "complete-run.log"))
     cut = log[:log.index(b"source file:qorvusbd.inf") + 15]

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""An interrupted linkmoor-pack leaves no temporary output behind.
+"""An interrupted linkmoor-pack leaves no temporary output behind, and an interrupted extract
+removes the files it wrote and the folder it created.
 
 `append` writes a launcher of several hundred MB; as soon as its temporary file appears beside the
 output, the tool gets SIGINT, then in a second run SIGTERM (under Wine only SIGINT, which is
@@ -52,6 +53,30 @@ def interrupted_once(command, folder, size, sig, wine):
     return True
 
 
+def extract_interrupted(command, folder, sig, wine):
+    """An extract into a new folder, interrupted once an entry is complete there: the run removes
+    its files and the folder, and says so."""
+    write(os.path.join(folder, "big.pkg"),
+          make_package.package_bytes([(b"e%d" % i, bytes([i]) * (48 << 20), 0) for i in range(8)], 7))
+    target = os.path.join(folder, "x")
+    with open(os.path.join(folder, "err.txt"), "wb") as err:
+        process = subprocess.Popen(command + ["extract", "big.pkg", "x"], cwd=folder, stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=err, start_new_session=True)
+        deadline = time.monotonic() + 120
+        while process.poll() is None and time.monotonic() < deadline:
+            if os.path.isdir(target) and any(n.startswith("e") for n in os.listdir(target)):
+                os.killpg(process.pid, sig)
+                break
+        process.wait(timeout=120)
+    with open(os.path.join(folder, "err.txt"), "rb") as f:
+        said = f.read().decode("utf-8", "replace")
+    check((wine or process.returncode == -sig) and not os.path.exists(target)
+          and "extract stopped after writing" in said and "the folder it created was removed" in said,
+          f"{signal.Signals(sig).name} during extract: exit {process.returncode}, folder left: "
+          f"{os.path.exists(target)}, {said.strip()!r}")
+    os.remove(os.path.join(folder, "big.pkg"))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-env")
@@ -68,6 +93,7 @@ def main():
                     break
             else:
                 check(False, f"{signal.Signals(sig).name} never came while the output was being written")
+            extract_interrupted(command, folder, sig, bool(args.wine_env))
     return finish()
 
 

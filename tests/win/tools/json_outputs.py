@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Every --json output of linkmoor-pack (list, verify, check, diff; valid, damaged and unreadable
-files) is one JSON document that parses and carries the fields tools/README documents, with
+files; create, append, extract) is one JSON document that parses and carries the fields tools/README documents, with
 digests that match Python's hashlib on the contents.
 
 Usage: json_outputs.py --maker make_package.py -- TOOL-COMMAND...
@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import launcher_image  # noqa: E402
+from pe_image import PE32_PLUS, certificate_entry, launcher_image, sign_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 CONTENTS = {"b.dll": b"contents of b" * 1000, "A.txt": b"licence", "c.sys": bytes(range(256)) * 40}
@@ -31,6 +31,10 @@ def make_files(maker, folder):
     subprocess.run([sys.executable, maker, os.path.join(folder, "valid.pkg"), "--key", "9", *specs], check=True)
     package = read(os.path.join(folder, "valid.pkg"))
     write(os.path.join(folder, "launcher.exe"), launcher_image() + package)
+    write(os.path.join(folder, "launcher64.exe"), launcher_image(magic=PE32_PLUS) + package)
+    signed = sign_image(launcher_image() + package, certificate_entry(b"\x30" * 500))
+    write(os.path.join(folder, "signed.exe"), signed)
+    write(os.path.join(folder, "cut.exe"), signed[:-100])
     damaged = bytearray(package)
     damaged[-3] ^= 1
     write(os.path.join(folder, "damaged.pkg"), bytes(damaged))
@@ -46,13 +50,14 @@ def check_entries(what, entries):
               and entry["sha256"] == hashlib.sha256(data).hexdigest(), f"{what}: entry {entry['name']}")
 
 
-def check_file(what, obj, verdict, front=None):
+def check_file(what, obj, verdict, front=None, machine=None):
     check(set(obj) >= FILE and obj["verdict"] == verdict, f"{what}: file fields, verdict {obj.get('verdict')}")
     if verdict != "valid":
         check(isinstance(obj["reason"], str) and obj["front"] is None and obj["package"] is None,
               f"{what}: a reason, no package")
         return
     check(obj["reason"] is None and obj["front"]["kind"] == front and {"problem", "image_end"} <= set(obj["front"])
+          and obj["front"]["machine"] == machine
           and {"offset", "end", "key_byte", "body_length", "entry_count"} <= set(obj["package"])
           and obj["package"]["key_byte"] == 9 and obj["package"]["entry_count"] == 3
           and {"signed", "covers_package", "table_offset"} <= set(obj["signature"]), f"{what}: front, package, signature")
@@ -83,23 +88,32 @@ def main():
         if listed:
             check_file("list", listed["file"], "valid", "package_file")
             check_entries("list", listed["file"]["entries"])
-        verified = run("verify", "--json", "launcher.exe")
-        if verified:
-            check_file("verify", verified["file"], "valid", "launcher")
-            check_entries("verify", verified["file"]["entries"])
+        for name, machine in (("launcher.exe", "x86"), ("launcher64.exe", "x64")):
+            verified = run("verify", "--json", name)
+            if verified:
+                check_file(f"verify {name}", verified["file"], "valid", "launcher", machine)
+                check_entries(f"verify {name}", verified["file"]["entries"])
+        for name, state, code in (("signed.exe", "whole", 0), ("cut.exe", "cut_short", 12)):
+            verified = run("verify", "--json", name)
+            if verified:
+                signature = verified["file"]["signature"]
+                check(verified["exit_code"] == code and signature["table_state"] == state
+                      and signature["signed"] == (code == 0) and signature["covers_package"] == (code == 0)
+                      and (signature["table_problem"] is None) == (code == 0),
+                      f"verify {name}: table_state {signature['table_state']}, signed {signature['signed']}")
         for name, verdict in (("damaged.pkg", "damaged"), ("missing.pkg", "not_read")):
             refused = run("verify", "--json", name)
             if refused:
                 check_file(f"verify {name}", refused["file"], verdict)
         checked = run("check", "--json", "launcher.exe")
         if checked:
-            check_file("check", checked["file"], "valid", "launcher")
+            check_file("check", checked["file"], "valid", "launcher", "x86")
             report = checked["check"]
             check(len(report["machines"]) == 6 and all(
                 {"architecture", "windows", "runs", "files"} <= set(m) and not m["runs"] for m in report["machines"])
                 and all({"entry", "target", "optional", "fate"} <= set(f) for f in report["machines"][0]["files"])
                 and sorted(report["unused"]) == sorted(CONTENTS)
-                and report["counts"] == {"machines": 6, "failing_machines": 6, "errors": 48, "warnings": 12,
+                and report["counts"] == {"machines": 6, "failing_machines": 6, "errors": 6, "warnings": 0,
                                          "unused": 3},
                 "check: machines with their files, unused entries, counts")
             memory = checked["memory"]
@@ -109,12 +123,46 @@ def main():
         compared = run("diff", "--json", "valid.pkg", "launcher.exe")
         if compared:
             check_file("diff old", compared["old"], "valid", "package_file")
-            check_file("diff new", compared["new"], "valid", "launcher")
+            check_file("diff new", compared["new"], "valid", "launcher", "x86")
             check(all(e["change"] == "same" and e["old"]["sha256"] == e["new"]["sha256"] for e in compared["entries"])
                   and compared["counts"] == {"same": 3, "changed": 0, "added": 0, "removed": 0}
                   and compared["package_bytes"] == "identical" and compared["bytes_before"] == "differ"
                   and compared["bytes_after"] == "identical" and compared["only_signature_differs"] is False,
                   "diff: entries and byte verdicts")
+        # The writing commands: what was written, with digests Python recomputes.
+        specs = [f"{name}={name}" for name in CONTENTS]
+        created = run("create", "--json", "--key", "9", "made.pkg", *specs)
+        if created:
+            made = read(os.path.join(folder, "made.pkg"))
+            check(created["exit_code"] == 0 and created["messages"] == [] and created["key_byte"] == 9
+                  and created["output"] == {"path": "made.pkg", "size": len(made),
+                                            "sha256": hashlib.sha256(made).hexdigest()}
+                  and [e["name"] for e in created["entries"]] == list(CONTENTS)
+                  and all(e["size"] == len(CONTENTS[e["name"]])
+                          and e["sha256"] == hashlib.sha256(CONTENTS[e["name"]]).hexdigest()
+                          and e["md5"] == hashlib.md5(CONTENTS[e["name"]]).hexdigest() for e in created["entries"]),
+                  "create --json: the output with its SHA-256, the entries in the order given")
+        write(os.path.join(folder, "bare.exe"), launcher_image(magic=PE32_PLUS))
+        appended = run("append", "--json", "bare.exe", "made.pkg", "made.exe")
+        if appended:
+            made = read(os.path.join(folder, "made.exe"))
+            check(appended["exit_code"] == 0 and appended["machine"] == "x64"
+                  and appended["package_offset"] == len(launcher_image(magic=PE32_PLUS))
+                  and appended["output"]["sha256"] == hashlib.sha256(made).hexdigest()
+                  and sorted(e["name"] for e in appended["entries"]) == sorted(CONTENTS),
+                  "append --json: the output, the package's offset, the launcher's machine, the entries")
+        extracted = run("extract", "--json", "made.exe", "out")
+        if extracted:
+            check(extracted["exit_code"] == 0 and extracted["output"]["path"] == "out"
+                  and all(read(os.path.join(folder, e["target"].replace("\\", "/"))) == CONTENTS[e["name"]]
+                          and e["sha256"] == hashlib.sha256(CONTENTS[e["name"]]).hexdigest() and not e["replaced"]
+                          for e in extracted["entries"]) and len(extracted["entries"]) == len(CONTENTS),
+                  "extract --json: every file written, with its digests")
+        refused = run("create", "--json", "made.pkg", "b.dll")
+        if refused:
+            check(refused["exit_code"] == 1 and refused["output"] is None and refused["entries"] == []
+                  and len(refused["messages"]) == 1 and "exists already" in refused["messages"][0],
+                  "create --json refused: the message in the document, nothing written")
         refused = run("diff", "--json", "valid.pkg", "damaged.pkg")
         if refused:
             check_file("diff of a damaged package", refused["new"], "damaged")

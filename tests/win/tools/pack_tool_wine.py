@@ -131,6 +131,27 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
     check(piped.returncode == 0 and read(path("piped.pkg")) == read(path("ref-piped.pkg")),
           f"create - --list - : the package on standard output, byte for byte ({read(path('err.txt'))!r})")
 
+    # A report to a reader that went away (a closed pipe): one line naming the output, exit 13.
+    closed = subprocess.run(["sh", "-c", '. "$1" && { wine "$2" list out.pkg 2>err.txt; echo $? >rc.txt; } | '
+                             '(exec 0<&-; sleep 3)', "sh", os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL],
+                            cwd=folder)
+    said = read(path("err.txt")).decode("utf-8", "replace")
+    check(read(path("rc.txt")).strip() == b"13" and said.startswith("linkmoor-pack: cannot write to standard output: ")
+          and said.count("\n") == 1, f"list into a closed pipe: exit {read(path('rc.txt')).strip()!r}, {said!r}")
+    for name in ("err.txt", "rc.txt"):
+        os.remove(path(name))
+
+    # A UTF-16 list as PowerShell 5 writes it, and the names shown with control bytes escaped.
+    write(path("ps.lst"), "\ufeffin0=libssl.dll.x86\r\n".encode("utf-16-le"))
+    made = run("create", "--key", "200", "--list", "ps.lst", "ps.pkg", cwd=folder)
+    check(made.returncode == 0 and read(path("ps.pkg")) == read(path("ref-piped.pkg")),
+          f"create --list of a UTF-16 list ({made.stdout!r})")
+    subprocess.run([sys.executable, MAKER, path("escape.pkg"), "x\x1b[2Jy:text=z"], check=True)
+    listed = run("list", "escape.pkg", cwd=folder)
+    check(listed.stdout == b"1 x\\u001b[2Jy\r\n", f"list escapes control bytes ({listed.stdout!r})")
+    for name in ("ps.lst", "ps.pkg", "escape.pkg"):
+        os.remove(path(name))
+
     write(path("empty"), b"")
     refusals = [
         ("empty input", ["create", "new.pkg", "in0", "empty"]),

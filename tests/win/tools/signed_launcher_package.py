@@ -9,11 +9,13 @@ Usage: signed_launcher_package.py LAUNCHER.EXE MAKE_PACKAGE.PY -- TOOL-COMMAND..
 """
 
 import os
+import struct
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from pe_image import security_entry_at  # noqa: E402
 from script_checks import check, finish, read, write  # noqa: E402
 
 LAUNCHER, MAKER, TOOL = sys.argv[1], sys.argv[2], sys.argv[4:]
@@ -80,6 +82,36 @@ with tempfile.TemporaryDirectory(prefix="pack-signed-") as folder:
     check(code == 11 and output.endswith("; bytes before the package differ only in the signature fields; bytes after "
                                          "the package differ; only the signature differs\n"),
           f"diff: only the signature differs (exit {code}, {output!r})")
+
+    # A signed file cut at or inside its table, or whose directory points past its end, carries no
+    # signature osslsigncode accepts: never "signed", exit 12; bytes added after the table are no
+    # signature either, for diff.
+    table_at = end + (-end % 8)
+    broken = "the package is valid, but the signature is not whole: "
+    moved = bytearray(signed)
+    struct.pack_into("<I", moved, security_entry_at(moved), len(signed) + 1000)
+    variants = [
+        ("at-table.exe", signed[:table_at],
+         f"certificate table should start at byte {table_at}, where the file ends: none of it is left"),
+        ("in-table.exe", signed[:table_at + 100],
+         f"certificate table runs from byte {table_at} to byte {len(signed)}, beyond byte {table_at + 100}"),
+        ("outside.exe", bytes(moved),
+         f"certificate directory points at byte {len(signed) + 1000}, beyond byte {len(signed)}, where the file ends"),
+    ]
+    for name, data, reason in variants:
+        write(path(name), data)
+        refused = subprocess.run(["osslsigncode", "verify", "-CAfile", "cert.pem", "-in", name], cwd=folder,
+                                 capture_output=True)
+        for command in ("verify", "check"):
+            code, output = tool(command, name)
+            check(code == 12 and f"{name}: {broken}the {reason}" in output and "signed:" not in output
+                  and refused.returncode != 0,
+                  f"{command} {name}: exit 12, the table named as it is ({output[-300:]!r})")
+        code, output = tool("diff", "support_101234567890-signed.exe", name)
+        check(code == 10, f"diff to {name}: more than the signature differs (exit {code})")
+    write(path("extra.exe"), signed + bytes(7))
+    code, output = tool("diff", "support_101234567890-signed.exe", "extra.exe")
+    check(code == 10 and "only the signature" not in output, f"diff: 7 bytes after the table (exit {code})")
 
     # Signed first, the package appended after the signature: not covered, refused.
     subprocess.run(["osslsigncode", "sign", "-certs", "cert.pem", "-key", "key.pem", "-n", DESCRIPTION,

@@ -11,20 +11,25 @@ Usage: verify_verdicts.py --maker make_package.py -- TOOL-COMMAND...
 """
 
 import os
+import struct
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from pe_image import launcher_image  # noqa: E402
+from pe_image import PE32_PLUS, certificate_entry, launcher_image, security_entry_at, sign_image  # noqa: E402
 from script_checks import check, finish, maker_and_tool, read, write  # noqa: E402
 
 VALID = "package valid"
 DAMAGED = "no package, or the package is damaged: "
 NOT_LAUNCHER = ("the package is valid, but what stands before it is no complete 32-bit Windows executable: ")
 NO_START = "; no machine can start this file"
+LONG = "is 256 UTF-16 units long; Windows takes at most 255 in a file name"
+BROKEN = "the package is valid, but the signature is not whole: "
+CHECK_FAILS = "; a signature check fails on this file"
 NOT_MZ = "it does not start with 'MZ', as every Windows executable does"
 IMAGE = launcher_image(0x3000)
+IMAGE64 = launcher_image(0x3000, magic=PE32_PLUS)  # the launcher's 64-bit test build
 
 
 def make_files(maker, folder):
@@ -35,6 +40,18 @@ def make_files(maker, folder):
     subprocess.run([sys.executable, maker, path("valid.pkg"), "--key", "0x5a", *entries], check=True)
     package = read(path("valid.pkg"))
     write(path("launcher.exe"), IMAGE)
+    write(path("launcher64.exe"), IMAGE64)
+    write(path("with64.exe"), IMAGE64 + package)
+    write(path("signed64.exe"), sign_image(IMAGE64 + package, certificate_entry(b"\x30" * 1500)))
+    signed = sign_image(IMAGE + package, certificate_entry(b"\x30" * 1500))
+    table_at = len(IMAGE + package)
+    write(path("cut-at-table.exe"), signed[:table_at])
+    write(path("cut-in-table.exe"), signed[:table_at + 700])
+    outside = bytearray(signed)
+    struct.pack_into("<I", outside, security_entry_at(outside), len(signed) + 1000)
+    write(path("points-outside.exe"), bytes(outside))
+    write(path("malformed.exe"), sign_image(IMAGE + package, certificate_entry(b"\x30" * 64, revision=0x0300)))
+    write(path("arm64.exe"), launcher_image(0x3000, machine=0xAA64, magic=PE32_PLUS) + package)
     write(path("with.exe"), IMAGE + package)
     write(path("text.txt"), b"#!/bin/sh\necho no program\n")
     write(path("text.exe"), read(path("text.txt")) + package)
@@ -43,6 +60,8 @@ def make_files(maker, folder):
     flipped = bytearray(IMAGE + package)
     flipped[-100] ^= 0x01
     write(path("flipped.exe"), bytes(flipped))
+    subprocess.run([sys.executable, maker, path("long.pkg"), "--key", "7", "n" * 256 + ":text=x", "a:text=y"],
+                   check=True)
     write(path("empty.bin"), b"")
     write(path("a"), b"contents a")
     write(path("b"), b"contents b")
@@ -50,10 +69,36 @@ def make_files(maker, folder):
 
 
 def cases(body):
+    image_end = len(IMAGE) + 88 + body  # where a signature's table starts
     # command, exit code, the line (a line starting "~" need only start with the rest)
     return [
         (["verify", "valid.pkg"], 0, f"valid.pkg: {VALID}"),
         (["verify", "with.exe"], 0, f"with.exe: {VALID}"),
+        (["verify", "with.exe"], 0, "with.exe: launcher built for x86"),
+        (["verify", "with64.exe"], 0, "with64.exe: launcher built for x64"),
+        (["append", "launcher64.exe", "valid.pkg", "out64.exe"], 0, "out64.exe: launcher built for x64"),
+        (["check", "out64.exe"], 5, "out64.exe: launcher built for x64"),
+        (["verify", "signed64.exe"], 0,
+         f"signed64.exe: signed: the signature covers the package (it ends at byte {len(IMAGE64) + body + 88}, "
+         f"the certificate table starts at byte {len(IMAGE64) + body + 88})"),
+        (["diff", "with64.exe", "signed64.exe"], 11,
+         "with64.exe -> signed64.exe: entries same 3, changed 0, added 0, removed 0; package bytes identical; bytes "
+         "before the package differ only in the signature fields; bytes after the package differ; only the "
+         "signature differs"),
+        (["verify", "arm64.exe"], 8,
+         f"arm64.exe: {NOT_LAUNCHER.replace('32-bit', '64-bit')}it is built for ARM64, not for x64{NO_START}"),
+        (["verify", "cut-at-table.exe"], 12,
+         f"cut-at-table.exe: {BROKEN}the certificate table should start at byte {image_end}, where the file ends: "
+         f"none of it is left (a signed file cut short?){CHECK_FAILS}"),
+        (["check", "cut-in-table.exe"], 12,
+         f"cut-in-table.exe: {BROKEN}the certificate table runs from byte {image_end} to byte {image_end + 1512}, "
+         f"beyond byte {image_end + 700}, where the file ends (a signed file cut short?){CHECK_FAILS}"),
+        (["verify", "points-outside.exe"], 12,
+         f"points-outside.exe: {BROKEN}the certificate directory points at byte {image_end + 1512 + 1000}, beyond "
+         f"byte {image_end + 1512}, where the file ends{CHECK_FAILS}"),
+        (["verify", "malformed.exe"], 12,
+         f"malformed.exe: {BROKEN}the certificate table's entry at byte {image_end} is no well-formed WIN_CERTIFICATE "
+         f"(length 72, revision 0x0300, type 2) within the table, which ends at byte {image_end + 72}{CHECK_FAILS}"),
         (["verify", "text.exe"], 8, f"text.exe: {NOT_LAUNCHER}{NOT_MZ}{NO_START}"),
         (["append", "text.txt", "valid.pkg", "out.exe"], 1,
          f"linkmoor-pack: 'text.txt' is no complete 32-bit Windows executable: {NOT_MZ}"),
@@ -62,7 +107,10 @@ def cases(body):
          f"where the package starts: the executable is cut short{NO_START}"),
         (["check", "valid.pkg"], 9,
          "valid.pkg: check failed: a package without a launcher, which no machine can start; appended to the "
-         "launcher: 6 of 6 machines would stop (errors 48, warnings 12, unused 3)"),
+         "launcher: 6 of 6 machines would stop (errors 6, warnings 0, unused 3)"),
+        # A name no Windows folder holds, in a package made elsewhere.
+        (["check", "long.pkg"], 9, f"long.pkg: warning: entry name '{'n' * 256}' {LONG}: extract refuses this package"),
+        (["extract", "long.pkg", "out"], 1, f"linkmoor-pack: entry name '{'n' * 256}' {LONG}: nothing extracted"),
         (["verify", "launcher.exe"], 1, f"launcher.exe: {DAMAGED}no package header anywhere in the file"),
         (["verify", "download.exe"], 1,
          f"download.exe: {DAMAGED}the package is cut short: its header counts {body} bytes of body, the file holds "
