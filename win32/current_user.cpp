@@ -1,8 +1,8 @@
-#include "diagnostics/current_user.h"
+#include "win32/current_user.h"
 
 #include <new>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

@@ -1,4 +1,4 @@
-#include "diagnostics/names_in_folder.h"
+#include "win32/names_in_folder.h"
 
 #include <winternl.h>
 

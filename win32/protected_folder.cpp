@@ -1,11 +1,11 @@
-#include "installer/protected_folder.h"
+#include "win32/protected_folder.h"
 
 #include <sddl.h>
 #include <winternl.h>
 
 #include <string>
 
-#include "diagnostics/entry_point.h"
+#include "win32/entry_point.h"
 
 namespace linkmoor {
 

@@ -1,8 +1,8 @@
-#include "launcher/redirection_trust.h"
+#include "win32/redirection_trust.h"
 
 #include <windows.h>
 
-#include "diagnostics/entry_point.h"
+#include "win32/entry_point.h"
 
 namespace linkmoor {
 

@@ -1,13 +1,13 @@
 // Reading the package tool's command line, and its help.
 
-#include "tools/command_line.h"
+#include "tools/cli/command_line.h"
 
 #include <zlib.h>
 
 #include <initializer_list>
 
 #include "resources/version.h"
-#include "tools/entry_names.h"
+#include "tools/model/entry_names.h"
 
 namespace linkmoor::tools {
 

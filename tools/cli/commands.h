@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "tools/command_line.h"
+#include "tools/cli/command_line.h"
 
 namespace linkmoor::tools {
 

@@ -1,17 +1,17 @@
 // The JSON documents of list, verify, check and diff.
 
-#include "tools/json_report.h"
+#include "tools/cli/json_report.h"
 
 #include "package/md5.h"
 #include "package/package_format.h"
 #include "package/sha256.h"
 #include "resources/version.h"
-#include "tools/command_line.h"
-#include "tools/launcher_memory.h"
-#include "tools/package_check.h"
-#include "tools/package_diff.h"
-#include "tools/package_file.h"
-#include "tools/utf8.h"
+#include "tools/cli/command_line.h"
+#include "tools/files/utf8.h"
+#include "tools/model/launcher_memory.h"
+#include "tools/model/package_check.h"
+#include "tools/model/package_diff.h"
+#include "tools/model/package_file.h"
 
 #include <zlib.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/json_writer.h"
+#include "tools/cli/json_writer.h"
 
 namespace linkmoor::tools {
 

@@ -1,10 +1,10 @@
 // JSON text (RFC 8259) as the package tool writes it.
 
-#include "tools/json_writer.h"
+#include "tools/cli/json_writer.h"
 
 #include <ostream>
 
-#include "tools/utf8.h"
+#include "tools/files/utf8.h"
 
 namespace linkmoor::tools {
 

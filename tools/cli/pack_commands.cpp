@@ -1,16 +1,16 @@
 // linkmoor-pack's command dispatch, the explain command and what the commands share.
 
-#include "tools/pack_commands.h"
+#include "tools/cli/pack_commands.h"
 
 #include "package/md5.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
-#include "tools/commands.h"
-#include "tools/explain.h"
-#include "tools/file_io.h"
-#include "tools/report_stream.h"
-#include "tools/utf8.h"
-#include "tools/verdicts.h"
+#include "tools/cli/commands.h"
+#include "tools/explain/explain.h"
+#include "tools/files/file_io.h"
+#include "tools/files/report_stream.h"
+#include "tools/files/utf8.h"
+#include "tools/model/verdicts.h"
 
 #include <new>
 #include <ostream>

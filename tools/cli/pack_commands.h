@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/command_line.h"
+#include "tools/cli/command_line.h"
 
 namespace linkmoor::package {
 struct PackageInput;

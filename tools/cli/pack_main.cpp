@@ -2,15 +2,15 @@
 // Arguments reach the commands as UTF-8 text on every system; on Windows they are taken from the
 // wide command line, so names outside the ANSI code page stay intact.
 
-#include "tools/file_io.h"
-#include "tools/pack_commands.h"
+#include "tools/cli/pack_commands.h"
+#include "tools/files/file_io.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
-#include "tools/wide_text.h"
+#include "tools/files/wide_text.h"
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;

@@ -1,18 +1,18 @@
 // verify, list, extract, check and diff: the commands that read packages.
 
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
-#include "tools/entry_names.h"
-#include "tools/file_io.h"
-#include "tools/json_report.h"
-#include "tools/launcher_memory.h"
-#include "tools/pack_commands.h"
-#include "tools/package_check.h"
-#include "tools/package_diff.h"
-#include "tools/package_file.h"
-#include "tools/utf8.h"
-#include "tools/write_record.h"
-#include "tools/verdicts.h"
+#include "tools/cli/json_report.h"
+#include "tools/cli/pack_commands.h"
+#include "tools/cli/write_record.h"
+#include "tools/files/file_io.h"
+#include "tools/files/utf8.h"
+#include "tools/model/entry_names.h"
+#include "tools/model/launcher_memory.h"
+#include "tools/model/package_check.h"
+#include "tools/model/package_diff.h"
+#include "tools/model/package_file.h"
+#include "tools/model/verdicts.h"
 
 #include <map>
 #include <ostream>

@@ -1,21 +1,21 @@
 // create and append: the commands that write a package or a launcher with its package.
 
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 #include "package/certificate_table.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "package/packed_tools.h"
-#include "tools/entry_names.h"
-#include "tools/file_io.h"
-#include "tools/launcher_image.h"
-#include "tools/launcher_memory.h"
-#include "tools/pack_commands.h"
-#include "tools/package_diagnosis.h"
-#include "tools/package_file.h"
-#include "tools/utf8.h"
-#include "tools/write_record.h"
-#include "tools/verdicts.h"
+#include "tools/cli/pack_commands.h"
+#include "tools/cli/write_record.h"
+#include "tools/files/file_io.h"
+#include "tools/files/utf8.h"
+#include "tools/model/entry_names.h"
+#include "tools/model/launcher_image.h"
+#include "tools/model/launcher_memory.h"
+#include "tools/model/package_diagnosis.h"
+#include "tools/model/package_file.h"
+#include "tools/model/verdicts.h"
 
 #include <map>
 #include <ostream>

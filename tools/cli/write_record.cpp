@@ -1,14 +1,14 @@
 // The --json documents of create, append and extract.
 
-#include "tools/write_record.h"
+#include "tools/cli/write_record.h"
 
 #include <sstream>
 
 #include "package/md5.h"
 #include "package/sha256.h"
-#include "tools/command_line.h"
-#include "tools/json_report.h"
-#include "tools/json_writer.h"
+#include "tools/cli/command_line.h"
+#include "tools/cli/json_report.h"
+#include "tools/cli/json_writer.h"
 
 namespace linkmoor::tools {
 

@@ -10,9 +10,9 @@
 #include "diagnostics/explanations.h"
 #include "diagnostics/raising_places.h"
 #include "diagnostics/windows_error_names.h"
-#include "tools/explain.h"
-#include "tools/explain_scan.h"
-#include "tools/file_io.h"
+#include "tools/explain/explain.h"
+#include "tools/explain/explain_scan.h"
+#include "tools/files/file_io.h"
 
 namespace linkmoor::tools {
 

@@ -13,8 +13,8 @@
 #include "installer/log_lines.h"
 #include "run/architecture.h"
 #include "run/run_log_lines.h"
-#include "tools/explain.h"
-#include "tools/explain_scan.h"
+#include "tools/explain/explain.h"
+#include "tools/explain/explain_scan.h"
 
 namespace linkmoor::tools {
 

@@ -1,4 +1,6 @@
-#include "tools/troubleshooting_page.h"
+// The troubleshooting page written section by section: boxes, raising places, error codes.
+
+#include "tools/explain/troubleshooting_page.h"
 
 #include <cstdio>
 #include <ostream>

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/troubleshooting_page.h"
+#include "tools/explain/troubleshooting_page.h"
 
 int main(int argc, char** argv) {
     std::ostringstream page;

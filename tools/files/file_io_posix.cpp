@@ -1,9 +1,9 @@
 // The package tool's file layer on POSIX systems.
 
-#include "tools/file_io.h"
+#include "tools/files/file_io.h"
 
 #include "package/packed_tools.h"
-#include "tools/report_stream.h"
+#include "tools/files/report_stream.h"
 
 #include <cerrno>
 #include <climits>

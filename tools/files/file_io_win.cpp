@@ -1,12 +1,12 @@
 // The package tool's file layer on Windows: the wide Win32 calls (so names outside the ANSI code
 // page work), every handle owned.
 
-#include "tools/file_io.h"
+#include "tools/files/file_io.h"
 
-#include "diagnostics/unique_handle.h"
 #include "package/packed_tools.h"
-#include "tools/report_stream.h"
-#include "tools/wide_text.h"
+#include "tools/files/report_stream.h"
+#include "tools/files/wide_text.h"
+#include "win32/unique_handle.h"
 
 #include <windows.h>
 

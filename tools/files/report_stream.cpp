@@ -1,6 +1,6 @@
 // Buffered standard output with the first failure kept.
 
-#include "tools/report_stream.h"
+#include "tools/files/report_stream.h"
 
 #include <ostream>
 

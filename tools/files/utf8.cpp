@@ -1,6 +1,6 @@
 // Well-formed UTF-8 (RFC 3629): the shortest form, no surrogates, nothing above U+10FFFF.
 
-#include "tools/utf8.h"
+#include "tools/files/utf8.h"
 
 #include <cstdio>
 

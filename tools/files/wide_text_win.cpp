@@ -1,6 +1,6 @@
 // UTF-8 and UTF-16, through the system's own conversions.
 
-#include "tools/wide_text.h"
+#include "tools/files/wide_text.h"
 
 #include <windows.h>
 

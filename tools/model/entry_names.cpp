@@ -1,9 +1,9 @@
 // Entry name rules and the forms in which the package tool takes its inputs.
 
-#include "tools/entry_names.h"
+#include "tools/model/entry_names.h"
 
-#include "tools/file_io.h"
-#include "tools/utf8.h"
+#include "tools/files/file_io.h"
+#include "tools/files/utf8.h"
 
 #include <cctype>
 #include <cstring>

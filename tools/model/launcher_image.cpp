@@ -1,6 +1,6 @@
 // The launcher image in front of a package, checked the way Windows needs it to start a program.
 
-#include "tools/launcher_image.h"
+#include "tools/model/launcher_image.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The launcher's memory need for a package, against the limit measured under Wine.
 
-#include "tools/launcher_memory.h"
+#include "tools/model/launcher_memory.h"
 
 #include "diagnostics/error_messages.h"
 #include "package/packed_tools.h"

@@ -1,6 +1,6 @@
 // The check report: the run's file list for every machine, looked up in a loaded package.
 
-#include "tools/package_check.h"
+#include "tools/model/package_check.h"
 
 #include <ostream>
 #include <set>
@@ -9,7 +9,7 @@
 #include "diagnostics/raising_places.h"
 #include "package/packed_tools.h"
 #include "run/module_table.h"
-#include "tools/utf8.h"
+#include "tools/files/utf8.h"
 
 namespace linkmoor::tools {
 

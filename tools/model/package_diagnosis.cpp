@@ -1,11 +1,11 @@
 // The steps of the reader's load, each with the words for its failure.
 
-#include "tools/package_diagnosis.h"
+#include "tools/model/package_diagnosis.h"
 
 #include "package/package_format.h"
 #include "package/packed_tools.h"
-#include "tools/signature_report.h"
-#include "tools/utf8.h"
+#include "tools/files/utf8.h"
+#include "tools/model/signature_report.h"
 
 namespace linkmoor::tools {
 

@@ -1,10 +1,12 @@
-#include "tools/package_diff.h"
+// Comparing two launchers or packages: entry by entry, and the bytes around the package.
+
+#include "tools/model/package_diff.h"
 
 #include <cstring>
 #include <ostream>
 
 #include "package/pe_headers.h"
-#include "tools/utf8.h"
+#include "tools/files/utf8.h"
 
 namespace linkmoor::tools {
 

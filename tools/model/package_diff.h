@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "package/packed_tools.h"
-#include "tools/package_file.h"
+#include "tools/model/package_file.h"
 
 namespace linkmoor::tools {
 

@@ -1,11 +1,11 @@
 // Loading a file with the launcher's reader, and what the tool adds to the reader's verdict.
 
-#include "tools/package_file.h"
+#include "tools/model/package_file.h"
 
 #include "package/package_format.h"
-#include "tools/file_io.h"
-#include "tools/package_diagnosis.h"
-#include "tools/verdicts.h"
+#include "tools/files/file_io.h"
+#include "tools/model/package_diagnosis.h"
+#include "tools/model/verdicts.h"
 
 namespace linkmoor::tools {
 

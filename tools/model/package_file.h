@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "package/packed_tools.h"
-#include "tools/launcher_image.h"
-#include "tools/signature_report.h"
+#include "tools/model/launcher_image.h"
+#include "tools/model/signature_report.h"
 
 namespace linkmoor::tools {
 

@@ -1,4 +1,6 @@
-#include "tools/signature_report.h"
+// Where a signed file's certificate table lies against its package, and the words for it.
+
+#include "tools/model/signature_report.h"
 
 #include <cstdio>
 

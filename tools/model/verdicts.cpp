@@ -1,6 +1,6 @@
 // The reader's status in words and as the tool's exit code.
 
-#include "tools/verdicts.h"
+#include "tools/model/verdicts.h"
 
 #include "package/packed_tools.h"
 
