@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace {
 

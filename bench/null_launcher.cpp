@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 
 #include "package/package_format.h"
 #include "package/packed_tools.h"
-#include "tools/file_io.h"
+#include "tools/files/file_io.h"
 
 #include <zlib.h>
 

@@ -4,8 +4,8 @@
 #include "bench/shaped_package.h"
 
 #include "package/package_writer.h"
-#include "tools/file_io.h"
-#include "tools/pack_commands.h"
+#include "tools/cli/pack_commands.h"
+#include "tools/files/file_io.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,9 +9,9 @@
 #include <memory>
 #include <new>
 
-#include "diagnostics/current_user.h"
-#include "diagnostics/names_in_folder.h"
-#include "diagnostics/unique_handle.h"
+#include "win32/current_user.h"
+#include "win32/names_in_folder.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

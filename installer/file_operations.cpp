@@ -6,10 +6,10 @@
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
-#include "diagnostics/retry.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
-#include "installer/protected_folder.h"
+#include "win32/protected_folder.h"
+#include "win32/retry.h"
 
 namespace linkmoor {
 

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "diagnostics/unique_handle.h"
 #include "installer/log_lines.h"
 #include "installer/windows_version.h"
 #include "package/packed_tools.h"
+#include "win32/unique_handle.h"
 
 // windows.h maps these names to their ANSI calls; the engine's operations carry the plain names.
 #undef CreateDirectory
@@ -63,7 +63,7 @@ public:
 
     // File operations. Creating ones throw CExceptionEx*, removing ones never throw.
     void CreateDirectory(const char* path);
-    // CreateDirectory with the protected access list of installer/protected_folder.h, the new
+    // CreateDirectory with the protected access list of win32/protected_folder.h, the new
     // directory opened in the same step: the handle keeps anyone from renaming, removing or
     // replacing it while it is held. Invalid when the directory existed already (which serves,
     // as for CreateDirectory, but is not protected and not the caller's).

@@ -8,9 +8,9 @@
 
 #include <windows.h>
 
-#include "diagnostics/unique_handle.h"
-#include "installer/protected_folder.h"
 #include "installer/windows_version.h"
+#include "win32/protected_folder.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
-#include "diagnostics/entry_point.h"
 #include "installer/installer.h"
 #include "installer/installer_seams.h"
+#include "win32/entry_point.h"
 
 namespace linkmoor {
 

@@ -1,7 +1,7 @@
 #include "installer/windows_version.h"
 
-#include "diagnostics/entry_point.h"
 #include "installer/installer_seams.h"
+#include "win32/entry_point.h"
 
 namespace linkmoor {
 

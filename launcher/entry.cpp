@@ -6,14 +6,14 @@
 #include <memory>
 #include <new>
 
-#include "diagnostics/entry_point.h"
 #include "diagnostics/error_messages.h"
 #include "diagnostics/exception_ex.h"
-#include "diagnostics/unique_handle.h"
 #include "installer/windows_version.h"
-#include "launcher/redirection_trust.h"
 #include "launcher/technician_id.h"
 #include "launcher/work_folder.h"
+#include "win32/entry_point.h"
+#include "win32/redirection_trust.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "diagnostics/entry_point.h"
+#include "win32/entry_point.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "diagnostics/names_in_folder.h"
-#include "diagnostics/unique_handle.h"
 #include "run/system_temp_folder.h"
+#include "win32/names_in_folder.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

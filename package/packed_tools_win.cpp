@@ -5,11 +5,11 @@
 #include <new>
 #include <string>
 
-#include "diagnostics/entry_point.h"
-#include "diagnostics/retry.h"
-#include "diagnostics/unique_handle.h"
 #include "package/own_image.h"
 #include "package/packed_tools.h"
+#include "win32/entry_point.h"
+#include "win32/retry.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

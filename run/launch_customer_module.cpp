@@ -4,12 +4,12 @@
 
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
-#include "diagnostics/retry.h"
-#include "diagnostics/unique_handle.h"
 #include "run/module_environment.h"
 #include "run/module_table.h"
 #include "run/run_log_lines.h"
 #include "run/run_steps.h"
+#include "win32/retry.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

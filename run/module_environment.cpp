@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "diagnostics/current_user.h"
-#include "diagnostics/entry_point.h"
-#include "diagnostics/unique_handle.h"
 #include "run/environment_block.h"
 #include "run/module_folders.h"
+#include "win32/current_user.h"
+#include "win32/entry_point.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "diagnostics/unique_handle.h"
 #include "installer/installer.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 

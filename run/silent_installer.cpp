@@ -4,16 +4,16 @@
 #include <cstdlib>
 #include <optional>
 
-#include "diagnostics/entry_point.h"
 #include "diagnostics/exception_ex.h"
 #include "diagnostics/raising_places.h"
 #include "installer/windows_version.h"
 #include "run/module_folders.h"
 #include "run/module_table.h"
-#include "run/run_log_lines.h"
 #include "run/run_folder_name.h"
+#include "run/run_log_lines.h"
 #include "run/run_steps.h"
 #include "run/system_temp_folder.h"
+#include "win32/entry_point.h"
 
 namespace linkmoor {
 

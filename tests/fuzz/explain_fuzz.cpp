@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/explain.h"
+#include "tools/explain/explain.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "box_reader.h"
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "log_file.h"
 
-#include "diagnostics/names_in_folder.h"
 #include "whole_file.h"
+#include "win32/names_in_folder.h"
 
 namespace linkmoor::test {
 

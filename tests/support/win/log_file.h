@@ -7,7 +7,7 @@
 #include <string>
 
 #include "diagnostics/log_file.h"
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

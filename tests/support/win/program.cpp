@@ -1,6 +1,6 @@
 #include "program.h"
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

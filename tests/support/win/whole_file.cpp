@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "diagnostics/unique_handle.h"
 #include "registry_value.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

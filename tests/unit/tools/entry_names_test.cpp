@@ -1,9 +1,9 @@
 // Entry name rules, input operands, list files, key bytes, the command line and the verdict table.
 
-#include "tools/entry_names.h"
-#include "tools/command_line.h"
-#include "tools/utf8.h"
-#include "tools/verdicts.h"
+#include "tools/model/entry_names.h"
+#include "tools/cli/command_line.h"
+#include "tools/files/utf8.h"
+#include "tools/model/verdicts.h"
 
 #include "package/packed_tools.h"
 

@@ -1,6 +1,6 @@
 // The JSON writer: nesting, separators and the escaping of any bytes into valid JSON text.
 
-#include "tools/json_writer.h"
+#include "tools/cli/json_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The commands of linkmoor-pack, run in-process on real files in a scratch folder.
 
-#include "tools/pack_commands.h"
+#include "tools/cli/pack_commands.h"
 
 #include "package/md5.h"
 #include "package/package_format.h"

@@ -1,9 +1,9 @@
 // The check report: every machine's run looked up in a loaded package, with errors, warnings,
 // unused entries, the summary and the exit code.
 
-#include "tools/package_check.h"
+#include "tools/model/package_check.h"
 
-#include "tools/launcher_memory.h"
+#include "tools/model/launcher_memory.h"
 
 #include "package/package_writer.h"
 #include "package/packed_tools.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "diagnostics/setup_log_api.h"
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 #include "setup_registry.h"
 #include "log_file.h"
 #include "whole_file.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 #include "installer/installer.h"
 #include "setup_registry.h"
 #include "log_file.h"

@@ -10,10 +10,10 @@
 
 #include "diagnostics/log_file.h"
 #include "diagnostics/setup_log_api.h"
-#include "diagnostics/unique_handle.h"
 #include "log_file.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 namespace {

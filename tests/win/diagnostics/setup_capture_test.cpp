@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "diagnostics/setup_log_api.h"
-#include "diagnostics/unique_handle.h"
 #include "log_file.h"
 #include "program.h"
 #include "scratch_folder.h"
 #include "setup_registry.h"
 #include "whole_file.h"
+#include "win32/unique_handle.h"
 #include "windows_version_choice.h"
 
 namespace linkmoor {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "diagnostics/unique_handle.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor::test {
 

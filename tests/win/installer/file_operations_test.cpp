@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "catch_error.h"
-#include "installer/protected_folder.h"
 #include "installer_test_support.h"
 #include "log_file.h"
 #include "scratch_folder.h"
 #include "stopwatch.h"
 #include "whole_file.h"
+#include "win32/protected_folder.h"
 
 namespace linkmoor::test {
 namespace {

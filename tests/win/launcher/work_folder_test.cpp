@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/names_in_folder.h"
 #include "program.h"
 #include "scratch_folder.h"
 #include "whole_file.h"
+#include "win32/names_in_folder.h"
 
 namespace {
 

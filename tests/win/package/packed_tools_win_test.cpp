@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "diagnostics/unique_handle.h"
 #include "package/own_image.h"
 #include "package/package_format.h"
 #include "package/packed_tools.h"
 #include "package_test_support.h"
 #include "program.h"
 #include "scratch_folder.h"
+#include "win32/unique_handle.h"
 
 namespace linkmoor {
 namespace {
