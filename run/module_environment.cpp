@@ -8,6 +8,7 @@
 #include "win32/current_user.h"
 #include "win32/entry_point.h"
 #include "win32/unique_handle.h"
+#include "win32/wide_path.h"
 
 namespace linkmoor {
 

@@ -4,6 +4,7 @@
 
 #include "installer/installer.h"
 #include "win32/unique_handle.h"
+#include "win32/wide_path.h"
 
 namespace linkmoor {
 
@@ -52,15 +53,6 @@ void RemoveTree(CInstaller& engine, const std::wstring& folder) {
 }
 
 }  // namespace
-
-std::wstring WidePath(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(size_t(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
-    wide.pop_back();  // the terminating zero
-    return wide;
-}
 
 void CreateModuleFolders(const std::string& runFolder) {
     ::CreateDirectoryA((runFolder + "\\" + kModuleTempFolder).c_str(), nullptr);

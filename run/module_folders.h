@@ -23,7 +23,4 @@ void CreateModuleFolders(const std::string& runFolder);
 // engine then requires.
 void RemoveModuleFolders(CInstaller& engine, const std::string& runFolder);
 
-// `text` (a path in the ANSI code page) in UTF-16.
-std::wstring WidePath(const std::string& text);
-
 }  // namespace linkmoor

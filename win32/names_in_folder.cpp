@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "win32/wide_path.h"
+
 namespace linkmoor {
 
 namespace {
@@ -32,9 +34,7 @@ UniqueFile OpenFolder(const char* path, DWORD access) {
 LONG OpenNameInFolder(HANDLE folder, const char* name, const NameOpening& how, UniqueFile& file,
                       PSECURITY_DESCRIPTOR descriptor) {
     file.Reset();
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-    std::wstring wide(size_t(length > 0 ? length : 1), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, name, -1, &wide[0], length);
+    const std::wstring wide = WidePath(name);
     UNICODE_STRING objectName;
     ::RtlInitUnicodeString(&objectName, wide.c_str());
     OBJECT_ATTRIBUTES attributes;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win32/entry_point.h"
+#include "win32/wide_path.h"
 
 namespace linkmoor {
 
@@ -26,11 +27,8 @@ constexpr NTSTATUS kStatusInvalidOwner = NTSTATUS(0xC000005AL);
 class CNtPath {
 public:
     explicit CNtPath(const char* path) {
-        const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-        const int length = ::MultiByteToWideChar(codePage, 0, path, -1, nullptr, 0);
-        if (length <= 0) return;
-        std::wstring wide(size_t(length), L'\0');
-        ::MultiByteToWideChar(codePage, 0, path, -1, &wide[0], length);
+        const std::wstring wide = WidePath(path, ::AreFileApisANSI() ? CP_ACP : CP_OEMCP);
+        if (wide.empty()) return;
         auto convert =
             LoadedEntryPoint<DosPathNameToNtPathNameFn>(kNtdllDll, kDosPathNameToNtPathName);
         m_valid = convert && convert(wide.c_str(), &m_name, nullptr, nullptr) != FALSE;
