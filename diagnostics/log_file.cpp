@@ -11,6 +11,7 @@
 
 #include "win32/current_user.h"
 #include "win32/names_in_folder.h"
+#include "win32/security_descriptor.h"
 #include "win32/unique_handle.h"
 
 namespace linkmoor {
@@ -126,12 +127,7 @@ UniqueLocalMemory LogFileDescriptor() {
     std::unique_ptr<char[]> text(new (std::nothrow) char[size]);
     if (!text) return UniqueLocalMemory();
     std::snprintf(text.get(), size, kLogAccessListFormat, sid);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(text.get(), SDDL_REVISION_1,
-                                                                &descriptor, nullptr)) {
-        return UniqueLocalMemory();
-    }
-    return UniqueLocalMemory(descriptor);
+    return DescriptorFromText(text.get());
 }
 
 HANDLE CreateLogFile(HANDLE folder, const char* name) {

@@ -1,11 +1,11 @@
 #include "win32/protected_folder.h"
 
-#include <sddl.h>
 #include <winternl.h>
 
 #include <string>
 
 #include "win32/entry_point.h"
+#include "win32/security_descriptor.h"
 #include "win32/wide_path.h"
 
 namespace linkmoor {
@@ -64,12 +64,7 @@ NTSTATUS CreateAndOpen(CNtPath& path, PSECURITY_DESCRIPTOR descriptor, HANDLE& f
 UniqueLocalMemory ProtectedFolderDescriptor(bool withOwner) {
     const std::string text =
         std::string(withOwner ? kProtectedFolderOwner : "") + kProtectedFolderAccessList;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1,
-                                                                &descriptor, nullptr)) {
-        return UniqueLocalMemory();
-    }
-    return UniqueLocalMemory(descriptor);
+    return DescriptorFromText(text.c_str());
 }
 
 UniqueFile CreateProtectedFolder(const char* path) {
