@@ -113,6 +113,16 @@ def reg_delete(key, value=None):
     wine(*args)
 
 
+def reg_restore(key, value, saved):
+    """Puts back what reg_query(key, value) returned before a test changed it: the value (None:
+    the key's default value) as it was, or, when there was none, no value (the key itself for the
+    default value)."""
+    if saved is None:
+        reg_delete(key, value)
+    else:
+        reg_set(key, value, saved[1], saved[0])
+
+
 class Run:
     """What one observed run showed: its boxes (dicts), the button pressed, the exit code."""
 

@@ -25,16 +25,10 @@ class LegacyNotice(d.LauncherTestCase):
         recorder = os.path.join(d.ENV["LINKMOOR_E2E_BIN"], "url_recorder.exe")
         for key in HANDLERS:
             saved = d.reg_query(key, None)
-            self.addCleanup(self.restore, key, saved)
+            self.addCleanup(d.reg_restore, key, None, saved)
             d.reg_set(key, None, '"%s" "%%1"' % d.windows_path(recorder))
         self.url_record = os.path.join(self.folder, "url.txt")
         self.env = dict(self.cm_env, LINKMOOR_TEST_URL_RECORD=d.windows_path(self.url_record))
-
-    def restore(self, key, saved):
-        if saved is None:
-            d.reg_delete(key)
-        else:
-            d.reg_set(key, None, saved[1], saved[0])
 
     def show_and_press(self, label):
         launcher = self.launcher(NAME)

@@ -33,14 +33,8 @@ class ModuleEnvironment(d.LauncherTestCase):
         super().setUp()
         for name, value in PLANTED.items():
             saved = d.reg_query(ENVIRONMENT_KEY, name)
-            self.addCleanup(self.restore, name, saved)
+            self.addCleanup(d.reg_restore, ENVIRONMENT_KEY, name, saved)
             d.reg_set(ENVIRONMENT_KEY, name, value)
-
-    def restore(self, name, saved):
-        if saved is None:
-            d.reg_delete(ENVIRONMENT_KEY, name)
-        else:
-            d.reg_set(ENVIRONMENT_KEY, name, saved[1], saved[0])
 
     def test_nothing_the_user_chose_reaches_the_module(self):
         launcher = self.launcher("support_101234567890.exe")

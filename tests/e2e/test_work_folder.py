@@ -23,22 +23,15 @@ class WorkFolderFallbacks(d.LauncherTestCase):
         self.blocker = os.path.join(self.folder, "not-a-folder")
         with open(self.blocker, "wb") as f:
             f.write(b"a file, not a folder\r\n")
-        self.saved = {name: d.reg_query(ENVIRONMENT_KEY, name) for name in ("TMP", "TEMP")}
         for name in ("TMP", "TEMP"):
-            self.addCleanup(self.restore, name)
+            self.addCleanup(d.reg_restore, ENVIRONMENT_KEY, name,
+                            d.reg_query(ENVIRONMENT_KEY, name))
         self.set_user_temp(self.blocker)
 
     def set_user_temp(self, path):
         """What every unelevated program of the user may do: choose the user's temp folder."""
         for name in ("TMP", "TEMP"):
             d.reg_set(ENVIRONMENT_KEY, name, d.windows_path(path))
-
-    def restore(self, name):
-        if self.saved[name] is None:
-            d.reg_delete(ENVIRONMENT_KEY, name)
-        else:
-            kind, data = self.saved[name]
-            d.reg_set(ENVIRONMENT_KEY, name, data, kind)
 
     def run_launcher(self, launcher):
         # No TMP of our own: the launcher takes the prefix's, as a user's program would.
