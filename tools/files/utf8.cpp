@@ -72,10 +72,9 @@ std::string ShownName(const std::string& name) {
         }
         if (c < 0x20 || c == 0x7F) {
             shown += ControlEscape(c);
-        } else if (c == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0) {  // U+0080 to U+009F
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04x", unsigned(static_cast<unsigned char>(name[at + 1])));
-            shown += escaped;
+        } else if (c == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0) {
+            // U+0080 to U+009F: the second byte is the character's code.
+            shown += ControlEscape(static_cast<unsigned char>(name[at + 1]));
         } else if (c == '\\') {
             shown += "\\\\";
         } else {

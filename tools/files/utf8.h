@@ -19,7 +19,8 @@ bool IsUtf8(const std::string& text);
 // a byte that starts no well-formed sequence counts as one.
 size_t Utf16Length(const std::string& text);
 
-// `\u00XX` for a control byte (below 0x20, 0x7F), as JSON escapes it.
+// `\u00XX` for a control character of code `c` (below 0x20, 0x7F, or 0x80 to 0x9F for C1), as
+// JSON escapes it.
 std::string ControlEscape(unsigned char c);
 
 // A name as the text output shows it, one line whatever it holds: control characters (C0, DEL and
