@@ -124,10 +124,11 @@ BytesDiff CompareBytes(const PackageFile& older, const PackageFile& newer) {
     const size_t aAfter = older.bytes.size() - size_t(older.packageEnd);
     const size_t bAfter = newer.bytes.size() - size_t(newer.packageEnd);
     diff.afterSame = aAfter == bAfter && std::memcmp(a + older.packageEnd, b + newer.packageEnd, aAfter) == 0;
-    const size_t aOther = older.bytes.size() - SignatureEnd(older);
-    const size_t bOther = newer.bytes.size() - SignatureEnd(newer);
-    diff.afterOutsideSignatureSame =
-        aOther == bOther && std::memcmp(a + SignatureEnd(older), b + SignatureEnd(newer), aOther) == 0;
+    const size_t aSignatureEnd = SignatureEnd(older);
+    const size_t bSignatureEnd = SignatureEnd(newer);
+    const size_t aOther = older.bytes.size() - aSignatureEnd;
+    const size_t bOther = newer.bytes.size() - bSignatureEnd;
+    diff.afterOutsideSignatureSame = aOther == bOther && std::memcmp(a + aSignatureEnd, b + bSignatureEnd, aOther) == 0;
     diff.anySigned = older.signature.isSigned || newer.signature.isSigned;
     diff.anyBrokenTable = SignatureBroken(older.signature) || SignatureBroken(newer.signature);
     return diff;
