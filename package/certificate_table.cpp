@@ -58,7 +58,8 @@ TableCheck CheckCertificateTable(const uint8_t* file, size_t size, const Certifi
             return check;
         }
         // The next entry starts on an 8-byte boundary; the padding of the last may be left out.
-        const uint64_t next = table.offset + (at - table.offset + check.entryLength + 7) / 8 * 8;
+        const uint64_t next = table.offset + (at - table.offset + check.entryLength + kWinCertificateAlignment - 1) /
+                                                 kWinCertificateAlignment * kWinCertificateAlignment;
         at = next < check.end ? next : check.end;
     }
     return check;

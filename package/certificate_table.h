@@ -33,6 +33,7 @@ enum class TableShape {
 };
 
 inline constexpr size_t kWinCertificateHeaderSize = 8;
+inline constexpr uint64_t kWinCertificateAlignment = 8;  // the table and each entry in it start on it
 inline constexpr uint16_t kWinCertificateRevision1 = 0x0100;
 inline constexpr uint16_t kWinCertificateRevision2 = 0x0200;
 inline constexpr uint16_t kWinCertificateTypeFirst = 0x0001;  // X.509

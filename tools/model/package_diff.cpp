@@ -5,14 +5,13 @@
 #include <cstring>
 #include <ostream>
 
+#include "package/certificate_table.h"
 #include "package/pe_headers.h"
 #include "tools/files/utf8.h"
 
 namespace linkmoor::tools {
 
 namespace {
-
-constexpr uint64_t kTableAlignment = 8;
 
 bool SameContents(const CPackedTools::Entry& a, const CPackedTools::Entry& b) {
     return a.size == b.size && std::memcmp(a.data.get(), b.data.get(), a.size) == 0;
@@ -54,7 +53,7 @@ bool SameButSignatureFields(const uint8_t* a, const uint8_t* b, size_t size) {
 size_t SignatureEnd(const PackageFile& file) {
     const SignatureState& signature = file.signature;
     if (!signature.isSigned || signature.tableOffset < file.packageEnd) return size_t(file.packageEnd);
-    if (signature.tableOffset - file.packageEnd >= kTableAlignment) return size_t(file.packageEnd);
+    if (signature.tableOffset - file.packageEnd >= package::kWinCertificateAlignment) return size_t(file.packageEnd);
     return size_t(signature.table.end);
 }
 
