@@ -154,10 +154,10 @@ void WriteFileObject(CJsonWriter& json, const PackageFile& file, bool withEntrie
     json.EndObject();
 
     json.Key("signature").BeginObject();
-    json.Member("signed", file.signature.isSigned);
-    json.Member("covers_package", file.signature.isSigned && file.signature.covered);
+    json.Member("signed", file.signature.IsSigned());
+    json.Member("covers_package", file.signature.IsSigned() && file.signature.covered);
     json.Key("table_offset");
-    if (file.signature.named) json.Number(file.signature.tableOffset);
+    if (file.signature.Named()) json.Number(file.signature.tableOffset);
     else json.Null();
     json.Member("table_state", TableShapeKey(file.signature.table.shape));
     WriteOptionalText(json, "table_problem", BrokenSignatureText(file.signature, file.bytes.size()));

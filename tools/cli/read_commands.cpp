@@ -113,7 +113,7 @@ int RunVerify(const CommandLine& line, std::ostream& out, std::ostream& err) {
     (exitCode == kExitValid ? out : err) << VerifyLine(file) << "\n";
     if (exitCode != kExitValid) return exitCode;
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
-    if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (file.signature.IsSigned()) out << file.path << ": " << CoveredText(file.signature) << "\n";
     return exitCode;
 }
 
@@ -266,7 +266,7 @@ int RunCheck(const CommandLine& line, std::ostream& out, std::ostream& err) {
     WriteCheckReport(result, out);
     for (const auto& [name, why] : names) out << file.path << ": " << NameProblemLine(name, why) << "\n";
     if (file.front.kind == FrontKind::kLauncher) out << MachineLine(file.path, file.front.machine) << "\n";
-    if (file.signature.isSigned) out << file.path << ": " << CoveredText(file.signature) << "\n";
+    if (file.signature.IsSigned()) out << file.path << ": " << CoveredText(file.signature) << "\n";
     if (SignatureBroken(file.signature)) out << file.BrokenSignatureLine() << "\n";
     Warn(err, line, warning);
     out << file.path << ": " << summary << "\n";

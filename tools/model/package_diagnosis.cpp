@@ -58,7 +58,7 @@ std::string WhyDamaged(const std::vector<uint8_t>& file, CPackedTools& inflater)
     const size_t headerAt = FindHeader(file.data(), file.size());
     if (headerAt == kNotFound) return "no package header anywhere in the file";
     const SignatureState signature = SignatureStateOf(file);
-    if (signature.isSigned && !signature.covered) return NotCoveredText(signature);
+    if (signature.IsSigned() && !signature.covered) return NotCoveredText(signature);
     return WhyBodyRefused(file.data() + headerAt, file.size() - headerAt, inflater);
 }
 

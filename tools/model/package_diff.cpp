@@ -52,7 +52,7 @@ bool SameButSignatureFields(const uint8_t* a, const uint8_t* b, size_t size) {
 // the package's end when there is none.
 size_t SignatureEnd(const PackageFile& file) {
     const SignatureState& signature = file.signature;
-    if (!signature.isSigned || signature.tableOffset < file.packageEnd) return size_t(file.packageEnd);
+    if (!signature.IsSigned() || signature.tableOffset < file.packageEnd) return size_t(file.packageEnd);
     if (signature.tableOffset - file.packageEnd >= package::kWinCertificateAlignment) return size_t(file.packageEnd);
     return size_t(signature.table.end);
 }
@@ -128,7 +128,7 @@ BytesDiff CompareBytes(const PackageFile& older, const PackageFile& newer) {
     const size_t aOther = older.bytes.size() - aSignatureEnd;
     const size_t bOther = newer.bytes.size() - bSignatureEnd;
     diff.afterOutsideSignatureSame = aOther == bOther && std::memcmp(a + aSignatureEnd, b + bSignatureEnd, aOther) == 0;
-    diff.anySigned = older.signature.isSigned || newer.signature.isSigned;
+    diff.anySigned = older.signature.IsSigned() || newer.signature.IsSigned();
     diff.anyBrokenTable = SignatureBroken(older.signature) || SignatureBroken(newer.signature);
     return diff;
 }

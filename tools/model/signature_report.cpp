@@ -21,20 +21,18 @@ std::string Where(const SignatureState& state) {
 SignatureState SignatureStateOf(const std::vector<uint8_t>& file) {
     SignatureState state;
     const package::CertificateTable table = package::FindCertificateTable(file.data(), file.size());
-    state.named = table.present;
     state.table = package::CheckCertificateTable(file.data(), file.size(), table);
-    state.isSigned = state.table.shape == package::TableShape::kWhole;
     state.tableOffset = table.offset;
     const size_t headerAt = package::FindHeader(file.data(), file.size());
     state.packageEnd =
         headerAt == package::kNotFound ? 0 : package::PackageEnd(file.data(), file.size(), headerAt);
     state.hasPackage = state.packageEnd != 0;
     // The reader's own rule: any table the headers name must start after the package.
-    state.covered = !state.named || !state.hasPackage || state.packageEnd <= state.tableOffset;
+    state.covered = !state.Named() || !state.hasPackage || state.packageEnd <= state.tableOffset;
     return state;
 }
 
-bool SignatureBroken(const SignatureState& state) { return state.named && !state.isSigned; }
+bool SignatureBroken(const SignatureState& state) { return state.Named() && !state.IsSigned(); }
 
 std::string BrokenSignatureText(const SignatureState& state, uint64_t fileSize) {
     const std::string start = std::to_string(state.tableOffset);

@@ -14,13 +14,16 @@
 namespace linkmoor::tools {
 
 struct SignatureState {
-    bool named = false;       // the headers name a certificate table
-    package::TableCheck table;  // what the named table's bytes are
-    bool isSigned = false;    // the file carries a whole, well-formed certificate table
+    package::TableCheck table;  // what the named table's bytes are (kNone: the headers name none)
     bool hasPackage = false;  // a package header was found
     bool covered = true;      // the package lies wholly before the named table
     uint64_t packageEnd = 0;
     uint32_t tableOffset = 0;
+
+    // The headers name a certificate table.
+    bool Named() const { return table.shape != package::TableShape::kNone; }
+    // The file carries a whole, well-formed certificate table.
+    bool IsSigned() const { return table.shape == package::TableShape::kWhole; }
 };
 
 SignatureState SignatureStateOf(const std::vector<uint8_t>& file);
