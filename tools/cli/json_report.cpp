@@ -2,11 +2,10 @@
 
 #include "tools/cli/json_report.h"
 
-#include "package/md5.h"
 #include "package/package_format.h"
-#include "package/sha256.h"
 #include "resources/version.h"
 #include "tools/cli/command_line.h"
+#include "tools/cli/write_record.h"
 #include "tools/files/utf8.h"
 #include "tools/model/launcher_memory.h"
 #include "tools/model/package_check.h"
@@ -74,13 +73,12 @@ void WriteName(CJsonWriter& json, const std::string& name) {
         json.Member("name_hex", HexOf(reinterpret_cast<const uint8_t*>(name.data()), name.size()));
 }
 
-// size, md5 and sha256 of an entry's contents.
+// size, md5 and sha256 of an entry's contents, the digests as create, append and extract record them.
 void WriteContents(CJsonWriter& json, const CPackedTools::Entry& entry) {
+    const WrittenEntry digests = RecordEntry(std::string(), entry.data.get(), entry.size);
     json.Member("size", entry.size);
-    const Md5Digest md5 = CMd5::Of(entry.data.get(), entry.size);
-    const Sha256Digest sha256 = CSha256::Of(entry.data.get(), entry.size);
-    json.Member("md5", HexOf(md5.data(), md5.size()));
-    json.Member("sha256", HexOf(sha256.data(), sha256.size()));
+    json.Member("md5", digests.md5);
+    json.Member("sha256", digests.sha256);
 }
 
 void WriteEntries(CJsonWriter& json, const PackageFile& file) {
