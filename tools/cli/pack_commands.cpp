@@ -101,23 +101,23 @@ uint8_t DefaultKeyByte(const std::vector<package::PackageInput>& entries) {
 
 namespace {
 
-// "linkmoor-pack: 'X' is one operand too many: WHAT (see ...)", exit code 64.
-int ExtraOperand(std::ostream& err, const std::string& extra, const std::string& what) {
-    err << UsageError({}, "'" + extra + "' is one operand too many: " + what) << "\n";
+// A usage error before any command is known ("linkmoor-pack: MESSAGE (see ...)"), exit code 64.
+int UsageWithoutCommand(std::ostream& err, const std::string& message) {
+    err << UsageError({}, message) << "\n";
     return kExitUsage;
 }
 
+// "linkmoor-pack: 'X' is one operand too many: WHAT (see ...)", exit code 64.
+int ExtraOperand(std::ostream& err, const std::string& extra, const std::string& what) {
+    return UsageWithoutCommand(err, "'" + extra + "' is one operand too many: " + what);
+}
+
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << UsageError({}, "no command given") << "\n";
-        return kExitUsage;
-    }
+    if (args.empty()) return UsageWithoutCommand(err, "no command given");
     if (args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
         if (args.size() > 2) return ExtraOperand(err, args[2], args[0] + " takes at most one COMMAND");
-        if (args.size() == 2 && !IsCommand(args[1])) {
-            err << UsageError({}, "no help on '" + args[1] + "': it is no command of linkmoor-pack") << "\n";
-            return kExitUsage;
-        }
+        if (args.size() == 2 && !IsCommand(args[1]))
+            return UsageWithoutCommand(err, "no help on '" + args[1] + "': it is no command of linkmoor-pack");
         out << HelpText(args.size() > 1 ? args[1] : std::string());
         return kExitOk;
     }
@@ -126,10 +126,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         out << VersionText();
         return kExitOk;
     }
-    if (!IsCommand(args[0])) {
-        err << UsageError({}, "unknown command '" + args[0] + "'") << "\n";
-        return kExitUsage;
-    }
+    if (!IsCommand(args[0])) return UsageWithoutCommand(err, "unknown command '" + args[0] + "'");
     const CommandLine line = ParseCommandLine(args);
     if (!line.error.empty()) return Usage(err, line, line.error);
     if (line.help) {
