@@ -175,10 +175,6 @@ MemoryNeed NeedOf(uint64_t fileSize, const std::vector<package::PackageInput>& e
     return need;
 }
 
-}  // namespace
-
-namespace {
-
 int Create(const CommandLine& line, std::ostream& out, std::ostream& err, WriteRecord& record) {
     if (line.operands.empty()) return Usage(err, line, "create needs OUT");
     const std::string& output = line.operands[0];
