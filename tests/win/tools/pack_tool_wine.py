@@ -132,7 +132,7 @@ with tempfile.TemporaryDirectory(prefix="pack-wine-") as folder:
           f"create - --list - : the package on standard output, byte for byte ({read(path('err.txt'))!r})")
 
     # A report to a reader that went away (a closed pipe): one line naming the output, exit 13.
-    closed = subprocess.run(["sh", "-c", '. "$1" && { wine "$2" list out.pkg 2>err.txt; echo $? >rc.txt; } | '
+    closed = subprocess.run(["sh", "-c", '. "$1" && { "$WINE" "$2" list out.pkg 2>err.txt; echo $? >rc.txt; } | '
                              '(exec 0<&-; sleep 3)', "sh", os.path.join(os.path.dirname(WINE_RUN), "wine-env"), TOOL],
                             cwd=folder)
     said = read(path("err.txt")).decode("utf-8", "replace")
